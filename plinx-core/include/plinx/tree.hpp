@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace plinx {
+
+using ByteSpan = std::span<const std::uint8_t>;
+
+// One evaluated node of the expression tree, reported after its children.
+struct TreeNode {
+  enum class Kind {
+    kVariable,   // a leaf whose byte was even: the tree variable
+    kConstant,   // a leaf whose byte was odd: a constant from the constant slice
+    kExhausted,  // a leaf reached after the leaf slice ran out: the tree variable
+    kUnary,      // a unary operator applied to one child
+    kBinary,     // a binary operator applied to two children
+  };
+  Kind kind;
+  int op_index;   // operator table index for kUnary and kBinary, otherwise -1
+  double value;   // the node's value after the finite guard
+};
+
+// Receives every node of a walk in evaluation order; lets tests check a walk step by step.
+class TreeObserver {
+ public:
+  virtual ~TreeObserver() = default;
+  virtual void visit(const TreeNode& node) = 0;
+};
+
+// The tree variable, in [0.0, 100.0], derived from the destiny and the op slice's first bytes.
+double tree_variable(ByteSpan ops, std::int64_t destiny);
+
+// Generates and evaluates the expression tree the slices describe; the result is always
+// finite. Throws std::invalid_argument if any slice is empty.
+double tree_value(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
+                  TreeObserver* observer = nullptr);
+
+}  // namespace plinx
