@@ -22,12 +22,14 @@ class Walk {
         leaves_(leaves),
         x_(variable),
         operators_(operators),
-        observer_(observer) {}
+        observer_(observer),
+        op_position_(wrapped(1, ops.size())) {}
 
   double node(int depth) {
     if (depth == 0) return leaf();
     // The operator byte is taken before either child is walked (pre-order).
-    const std::uint8_t op = ops_[op_cursor_++ % ops_.size()];
+    const std::uint8_t op = ops_[op_position_];
+    op_position_ = wrapped(op_position_ + 1, ops_.size());
     const auto index = static_cast<std::size_t>((op >> 1) % detail::kOperatorCount);
     if (op % 2 == 0) {
       const double left = node(depth - 1);
@@ -50,10 +52,17 @@ class Walk {
 
   // Two bytes of the constant slice, read cyclically, scaled onto [0.0, 100.0].
   double next_constant() {
-    const double hi = constants_[constant_cursor_ % constants_.size()];
-    const double lo = constants_[(constant_cursor_ + 1) % constants_.size()];
-    constant_cursor_ += 2;
+    const std::size_t lo_position = wrapped(constant_position_ + 1, constants_.size());
+    const double hi = constants_[constant_position_];
+    const double lo = constants_[lo_position];
+    constant_position_ = wrapped(lo_position + 1, constants_.size());
     return ((hi * 256.0 + lo) / 65535.0) * 100.0;
+  }
+
+  // `position` reduced into [0, length) for a position at most one length past the end.
+  // Cheaper than %: a 64-bit division per byte would cost more than the operators.
+  static std::size_t wrapped(std::size_t position, std::size_t length) {
+    return position >= length ? position - length : position;
   }
 
   double finite_or_x(double value) const { return std::isfinite(value) ? value : x_; }
@@ -69,9 +78,11 @@ class Walk {
   double x_;
   const detail::OperatorTables& operators_;
   TreeObserver* observer_;
-  // The op slice's first byte chose the depth, so operators start at the second.
-  std::size_t op_cursor_ = 1;
-  std::size_t constant_cursor_ = 0;
+  // The cyclic cursors are kept as positions in their slices. The op slice's first byte
+  // chose the depth, so operators start at the second (which is the first again when the
+  // slice has one byte).
+  std::size_t op_position_;
+  std::size_t constant_position_ = 0;
   std::size_t leaf_cursor_ = 0;
 };
 

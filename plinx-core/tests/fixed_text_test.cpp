@@ -60,7 +60,11 @@ TEST(FixedText, LargestDoubleWritesAllItsDigits) {
 TEST(FixedText, AgreesWithPrintfOnRandomDoubles) {
   std::mt19937_64 bits(20261208);
   std::uniform_real_distribution<double> moderate(-1e6, 1e6);
+  std::uniform_real_distribution<double> log_magnitude(-14.0, 14.0);
   for (int i = 0; i < 200000; ++i) {
+    // Every magnitude around the switch between integer arithmetic and to_chars (2^30).
+    const double spread = std::copysign(std::pow(10.0, log_magnitude(bits)), moderate(bits));
+    ASSERT_EQ(FixedText(spread).view(), printf_fixed(spread)) << spread;
     const double any = std::bit_cast<double>(bits());
     if (std::isfinite(any)) {
       ASSERT_EQ(FixedText(any).view(), printf_fixed(any)) << any;
