@@ -119,7 +119,8 @@ bool OsRandom::system_call_available() {
     // seccomp policy forbids it (EPERM) without consuming entropy. Any other error still
     // means the call exists, and later calls report their own errors.
     std::uint8_t unused;
-    const bool missing = calls_.getrandom(&unused, 0, 0) == -1 && (errno == ENOSYS || errno == EPERM);
+    const bool missing =
+        calls_.getrandom(&unused, 0, 0) == -1 && (errno == ENOSYS || errno == EPERM);
     availability = missing ? Availability::kFile : Availability::kSystemCall;
     availability_.store(availability, std::memory_order_relaxed);
   }

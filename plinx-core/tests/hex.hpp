@@ -11,7 +11,8 @@ namespace plinx::testing {
 inline std::vector<std::uint8_t> from_hex(std::string_view hex) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(std::string(hex.substr(i, 2)), nullptr, 16)));
+    const std::string pair(hex.substr(i, 2));
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(pair, nullptr, 16)));
   }
   return bytes;
 }

@@ -165,7 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryCase{13, 1e30, 1.0, 18446744073709551614.0},       // top bit dropped
         BinaryCase{14, 1e30, 7.0, 144115188075855871.0},
         // atan2 takes a as y.
-        BinaryCase{15, 1.0, 0.0, std::atan2(opaque(1.0), opaque(0.0))}, BinaryCase{15, 0.0, 1.0, 0.0},
+        BinaryCase{15, 1.0, 0.0, std::atan2(opaque(1.0), opaque(0.0))},
+        BinaryCase{15, 0.0, 1.0, 0.0},
         BinaryCase{16, 3.0, -4.0, 5.0}, BinaryCase{17, 3.0, 5.0, 4.0},
         BinaryCase{19, 3.0, 0.25, 2.25}, BinaryCase{20, 5.0, 3.0, 16.0},
         // Sign of b is its sign bit.

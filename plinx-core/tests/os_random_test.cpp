@@ -146,7 +146,8 @@ TEST_P(ProbeError, ThatIsNotEnosysOrEpermKeepsTheSystemCall) {
   EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Errnos, ProbeError, ::testing::Values(EINVAL, EFAULT, EINTR, EAGAIN, EIO, 0));
+INSTANTIATE_TEST_SUITE_P(Errnos, ProbeError,
+                         ::testing::Values(EINVAL, EFAULT, EINTR, EAGAIN, EIO, 0));
 
 class ProbeUnavailable : public ::testing::TestWithParam<int> {};
 
