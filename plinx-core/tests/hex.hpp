@@ -17,6 +17,11 @@ inline std::vector<std::uint8_t> from_hex(std::string_view hex) {
   return bytes;
 }
 
+// The bytes of a text, for hashing it as it stands.
+inline std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
 inline std::string to_hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;

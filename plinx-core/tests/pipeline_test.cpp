@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -12,14 +11,10 @@
 namespace plinx::detail {
 namespace {
 
-using testing::from_hex;
+using testing::bytes_of;
 using testing::to_hex;
 
 constexpr Nonce kZeroNonce{};
-
-ByteSpan as_bytes(std::string_view text) {
-  return ByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
 
 // Destiny 4290 with an all-zero nonce, every intermediate value known in advance.
 TEST(Pipeline, WorkedExampleStepByStep) {
@@ -55,7 +50,7 @@ TEST_P(SeedInput, IsDecimalTextThenRawNonce) {
   const Nonce nonce{0x00, 0x01, 0x7f, 0x80, 0xfe, 0xff, 0x0a, 0x30};
   std::string expected_input = text;
   expected_input.append(reinterpret_cast<const char*>(nonce.data()), nonce.size());
-  EXPECT_EQ(to_hex(seed_digest(destiny, nonce)), to_hex(sha256(as_bytes(expected_input))));
+  EXPECT_EQ(to_hex(seed_digest(destiny, nonce)), to_hex(sha256(bytes_of(expected_input))));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,7 +66,7 @@ TEST(Pipeline, ResultInputIsFixedTextThenFirstEightSeedBytes) {
   std::string expected_input = "-0.0000000000";
   expected_input.append(reinterpret_cast<const char*>(seed.data()), 8);
   EXPECT_EQ(to_hex(result_digest("-0.0000000000", seed)),
-            to_hex(sha256(as_bytes(expected_input))));
+            to_hex(sha256(bytes_of(expected_input))));
 }
 
 Digest digest_with_split_byte(std::uint8_t split) {

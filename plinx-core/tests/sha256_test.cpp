@@ -10,8 +10,7 @@ namespace plinx::detail {
 namespace {
 
 std::string sha256_hex(std::string_view text) {
-  return testing::to_hex(
-      sha256(ByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+  return testing::to_hex(sha256(testing::bytes_of(text)));
 }
 
 // Known answers from FIPS 180-4's examples (NIST CSRC, "SHA256.pdf") and the empty input.
