@@ -1,0 +1,143 @@
+#include "failures.hpp"
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace pure_plinx {
+namespace {
+
+constexpr const char kPanicExceptionName[] = "pyo3_runtime.PanicException";
+constexpr const char kPanicExceptionDoc[] =
+    "The exception raised when the native code of pure_plinx fails internally.\n"
+    "\n"
+    "Like SystemExit, it derives from BaseException rather than Exception, so that it\n"
+    "typically propagates all the way up the stack and makes the interpreter exit instead\n"
+    "of being swallowed by an `except Exception` handler.";
+constexpr const char kUnwrappedPanicMessage[] = "Unwrapped panic from Python code";
+constexpr const char kResumeNotice[] =
+    "pure_plinx: a PanicException raised earlier came back through Python code.\n"
+    "pure_plinx: resuming it as an internal failure; its Python traceback follows.\n";
+
+// Created on first need and kept until the process ends. Only ever touched with the
+// interpreter lock held.
+PyObject* panic_type = nullptr;
+
+PyObject* get_or_create_panic_type() noexcept {
+  if (panic_type != nullptr) return panic_type;
+  PyObject* created = PyErr_NewExceptionWithDoc(kPanicExceptionName, kPanicExceptionDoc,
+                                                PyExc_BaseException, nullptr);
+  if (created == nullptr) return nullptr;
+  if (panic_type != nullptr) {
+    // Another creation finished first while this one ran; the stored type stays.
+    Py_DECREF(created);
+  } else {
+    panic_type = created;
+  }
+  return panic_type;
+}
+
+// The message of a PanicException that came back from Python code: its str(), or a fixed
+// text when it has none to give.
+std::string panic_message(PyObject* exception) {
+  if (exception == nullptr) return kUnwrappedPanicMessage;
+  const PyRef text = PyRef::steal(PyObject_Str(exception));
+  Py_ssize_t size = 0;
+  const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
+  if (utf8 == nullptr) {
+    PyErr_Clear();
+    return kUnwrappedPanicMessage;
+  }
+  return std::string(utf8, static_cast<std::size_t>(size));
+}
+
+[[noreturn]] void resume_panic(PythonError error) {
+  error.normalize();
+  std::string message = panic_message(error.value());
+  PySys_WriteStderr("%s", kResumeNotice);
+  std::move(error).restore();
+  PyErr_PrintEx(0);
+  throw ResumedPanic(std::move(message));
+}
+
+const char* thread_label() noexcept { return gettid() == getpid() ? "main" : "<unnamed>"; }
+
+}  // namespace
+
+void PythonError::normalize() noexcept {
+  PyObject* type = type_.release();
+  PyObject* value = value_.release();
+  PyObject* traceback = traceback_.release();
+  PyErr_NormalizeException(&type, &value, &traceback);
+  type_ = PyRef::steal(type);
+  value_ = PyRef::steal(value);
+  traceback_ = PyRef::steal(traceback);
+}
+
+void PythonError::restore() && noexcept {
+  PyErr_Restore(type_.release(), value_.release(), traceback_.release());
+}
+
+PythonError fetch_pending_error() {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  if (type == nullptr) {
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+    PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+    PyErr_Fetch(&type, &value, &traceback);
+  }
+  PythonError error(PyRef::steal(type), PyRef::steal(value), PyRef::steal(traceback));
+  // Identity, not a subclass check: nothing can derive from the type without holding it, and
+  // only the module's own panics are resumed.
+  if (panic_type != nullptr && error.type() == panic_type) resume_panic(std::move(error));
+  return error;
+}
+
+void throw_pending_error() { throw fetch_pending_error(); }
+
+void throw_new_error(PyObject* type, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  PyErr_FormatV(type, format, arguments);
+  va_end(arguments);
+  throw_pending_error();
+}
+
+void fail_unexpected_api_error(std::source_location where) {
+  PyErr_PrintEx(0);
+  throw InternalFailure("Python API call failed", where);
+}
+
+void report_internal_failure(const InternalFailure& failure) noexcept {
+  const std::source_location& where = failure.where();
+  PySys_FormatStderr("pure_plinx: internal failure in thread '%s' (%d) at %s:%u: %s\n",
+                     thread_label(), static_cast<int>(gettid()), where.file_name(),
+                     static_cast<unsigned>(where.line()), failure.message().c_str());
+}
+
+void raise_panic(const std::string& message) noexcept {
+  // Whatever was pending belongs to the failure being replaced; creating the exception
+  // below must not run with an error set.
+  PyErr_Clear();
+  PyObject* type = get_or_create_panic_type();
+  if (type == nullptr) return;
+  const PyRef text = PyRef::steal(PyUnicode_DecodeUTF8(
+      message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  if (!text) return;
+  PyRef instance = PyRef::steal(PyObject_CallOneArg(type, text.get()));
+  if (!instance) return;
+  PyErr_Restore(PyRef::borrow(type).release(), instance.release(), nullptr);
+}
+
+void abort_on_escaped_failure() noexcept {
+  std::fputs("pure_plinx: a failure escaped the containment of an entry point; aborting\n",
+             stderr);
+  std::abort();
+}
+
+}  // namespace pure_plinx

@@ -1,0 +1,95 @@
+// The module pure_plinx: single-phase initialisation, one module object per process.
+#include <Python.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "failures.hpp"
+#include "names.hpp"
+#include "plinx_type.hpp"
+#include "py_ref.hpp"
+
+namespace pure_plinx {
+namespace {
+
+constexpr const char kVersion[] = "0.1.0";
+constexpr const char kSubinterpreterMessage[] =
+    "pure_plinx does not yet support sub-interpreters, see the section \"Sub-interpreters\" "
+    "of the README of pure_plinx";
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT, "pure_plinx", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+// The interpreter that imported the module first; -1 until then. The module's state (the
+// types and the module object) is shared by the whole process, so no other interpreter may
+// use it.
+std::atomic<std::int64_t> recorded_interpreter{-1};
+
+// The module object, once an initialisation has completed. Guarded by the interpreter lock.
+PyObject* module_cell = nullptr;
+
+void record_interpreter() {
+  const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (id == -1) throw_pending_error();
+  std::int64_t expected = -1;
+  if (!recorded_interpreter.compare_exchange_strong(expected, id) && expected != id) {
+    throw_new_error(PyExc_ImportError, "%s", kSubinterpreterMessage);
+  }
+}
+
+// The module's __all__ list, created when the module has none yet.
+PyRef all_list(PyObject* module) {
+  PyRef all = PyRef::steal(PyObject_GetAttr(module, all_name()));
+  if (!all) {
+    PythonError error = fetch_pending_error();
+    if (!PyErr_GivenExceptionMatches(error.type(), PyExc_AttributeError)) throw std::move(error);
+    all = PyRef::steal(PyList_New(0));
+    if (!all) throw_pending_error();
+    if (PyObject_SetAttr(module, all_name(), all.get()) != 0) throw_pending_error();
+    return all;
+  }
+  if (!PyList_Check(all.get())) {
+    throw_new_error(PyExc_TypeError, "'%s' object cannot be converted to 'PyList'",
+                    qualified_type_name(Py_TYPE(all.get())).c_str());
+  }
+  return all;
+}
+
+// Lists `name` in __all__ and sets it on the module.
+void add_to_module(PyObject* module, const char* name, PyObject* value) {
+  const PyRef all = all_list(module);
+  const PyRef text = PyRef::steal(PyUnicode_FromString(name));
+  if (!text) throw_pending_error();
+  if (PyList_Append(all.get(), text.get()) != 0) {
+    PyErr_Clear();
+    throw InternalFailure("could not append __name__ to __all__");
+  }
+  if (PyObject_SetAttr(module, text.get(), value) != 0) throw_pending_error();
+}
+
+void run_module_body(PyObject* module) {
+  add_to_module(module, "Plinx", reinterpret_cast<PyObject*>(plinx_type()));
+  const PyRef version = PyRef::steal(PyUnicode_FromString(kVersion));
+  if (!version) throw_pending_error();
+  add_to_module(module, "__version__", version.get());
+}
+
+PyObject* initialise_module() {
+  record_interpreter();
+  // A repeated import (after the module left sys.modules) gets the same object back, and
+  // the body does not run twice.
+  if (module_cell != nullptr) return PyRef::borrow(module_cell).release();
+  PyRef module = PyRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
+  if (!module) throw_pending_error();
+  run_module_body(module.get());
+  if (module_cell == nullptr) module_cell = PyRef::borrow(module.get()).release();
+  return PyRef::borrow(module_cell).release();
+}
+
+}  // namespace
+}  // namespace pure_plinx
+
+PyMODINIT_FUNC PyInit_pure_plinx() {
+  return pure_plinx::contain(pure_plinx::initialise_module);
+}
