@@ -1,0 +1,132 @@
+"""The module and the Plinx class as Python sees them."""
+import importlib
+import inspect
+import sys
+
+import pytest
+
+import pure_plinx
+from pure_plinx import Plinx
+
+CLASS_DOC = "Python 側の `Plinx` クラス。"
+PULL_DOC = "`destiny` を元に 0.0〜1.0 の浮動小数値を 1 つ引く。"
+
+
+def test_module_attributes():
+    assert pure_plinx.__all__ == ["Plinx", "__version__"]
+    assert type(pure_plinx.__all__) is list
+    assert pure_plinx.__version__ == "0.1.0"
+    assert pure_plinx.__doc__ == ""
+    assert pure_plinx.Plinx is Plinx
+    public = {name for name in vars(pure_plinx) if not name.startswith("__")}
+    assert public == {"Plinx"}
+
+
+def test_module_is_the_installed_extension():
+    assert pure_plinx.__file__.endswith(".so")
+    assert "site-packages" in pure_plinx.__file__
+
+
+def test_reimport_returns_the_same_module_without_running_the_body_again():
+    pure_plinx.__all__.append("marker")
+    try:
+        del sys.modules["pure_plinx"]
+        again = importlib.import_module("pure_plinx")
+        assert again is pure_plinx
+        assert again.Plinx is Plinx
+        assert again.__all__ == ["Plinx", "__version__", "marker"]
+    finally:
+        sys.modules["pure_plinx"] = pure_plinx
+        pure_plinx.__all__.remove("marker")
+
+
+def test_second_interpreter_cannot_import(run_python):
+    result = run_python(
+        """
+        import pure_plinx
+        import _xxsubinterpreters as interpreters
+        interpreter = interpreters.create()
+        try:
+            interpreters.run_string(interpreter, "import pure_plinx")
+        except interpreters.RunFailedError as error:
+            print(error)
+        else:
+            print("imported")
+        """
+    )
+    assert result.stdout.startswith("<class 'ImportError'>: ")
+    assert "does not yet support sub-interpreters" in result.stdout
+
+
+@pytest.mark.parametrize(
+    "attribute, expected",
+    [
+        ("__name__", "Plinx"),
+        ("__qualname__", "Plinx"),
+        ("__module__", "pure_plinx"),
+        ("__doc__", CLASS_DOC),
+        ("__text_signature__", "()"),
+        ("__basicsize__", 24),
+        ("__itemsize__", 0),
+        ("__bases__", (object,)),
+    ],
+)
+def test_class_attributes(attribute, expected):
+    assert getattr(Plinx, attribute) == expected
+
+
+@pytest.mark.parametrize(
+    "attribute, expected",
+    [
+        ("__name__", "pull"),
+        ("__qualname__", "Plinx.pull"),
+        ("__doc__", PULL_DOC),
+        ("__text_signature__", "($self, destiny)"),
+    ],
+)
+def test_pull_attributes(attribute, expected):
+    assert getattr(Plinx.pull, attribute) == expected
+
+
+def test_signatures_are_introspectable():
+    assert str(inspect.signature(Plinx)) == "()"
+    assert str(inspect.signature(Plinx.pull)) == "(self, /, destiny)"
+    assert str(inspect.signature(Plinx().pull)) == "(destiny)"
+
+
+def test_class_has_only_its_own_members():
+    own = set(vars(Plinx)) - {"__doc__", "__module__"}
+    assert own == {"__new__", "__repr__", "pull"}
+    # Comparison and hashing are object's: identity.
+    first, second = Plinx(), Plinx()
+    assert first != second and first == first
+    assert hash(first) == object.__hash__(first)
+
+
+def test_cannot_be_subclassed():
+    with pytest.raises(TypeError, match="is not an acceptable base type"):
+        type("Sub", (Plinx,), {})
+
+
+def test_instances_take_no_attributes_but_the_class_does():
+    instance = Plinx()
+    with pytest.raises(AttributeError):
+        instance.seed = 1
+    assert not hasattr(instance, "__dict__")
+    assert not hasattr(instance, "__weakref__")
+    Plinx.extra = 42
+    try:
+        assert instance.extra == 42
+    finally:
+        del Plinx.extra
+
+
+def test_repr_and_str():
+    instances = [Plinx() for _ in range(3)]
+    assert {repr(instance) for instance in instances} == {"Plinx()"}
+    assert {str(instance) for instance in instances} == {"Plinx()"}
+
+
+def test_panic_exception_is_not_exported():
+    assert not any("Panic" in name for name in dir(pure_plinx))
+    assert "pyo3_runtime" not in sys.modules

@@ -1,0 +1,214 @@
+"""Memory, references and threads: what many calls must leave unchanged."""
+import errno
+import json
+import sys
+import threading
+import time
+
+import pytest
+
+from pure_plinx import Plinx
+
+# Measures what repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the
+# C++ runtime's allocations) and blocks of Python's allocator. Shared with subprocesses.
+PROBE = """
+import ctypes, gc, sys
+
+class _MallInfo2(ctypes.Structure):
+    _fields_ = [(field, ctypes.c_size_t) for field in (
+        "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
+        "uordblks", "fordblks", "keepcost")]
+
+_libc = ctypes.CDLL(None)
+_libc.mallinfo2.restype = _MallInfo2
+
+def _heap_bytes():
+    info = _libc.mallinfo2()
+    return info.uordblks + info.hblkhd
+
+def leftovers(action, repeat):
+    for _ in range(1000):
+        action()
+    gc.collect()
+    heap, blocks = _heap_bytes(), sys.getallocatedblocks()
+    for _ in range(repeat):
+        action()
+    gc.collect()
+    return _heap_bytes() - heap, sys.getallocatedblocks() - blocks
+"""
+exec(PROBE)
+
+# Less than one byte and a hundredth of a block per call: any per-call leak is far above.
+def assert_flat(growth, repeat):
+    heap_bytes, python_blocks = growth
+    assert heap_bytes < max(repeat, 65536), f"C heap grew by {heap_bytes} bytes"
+    assert python_blocks < repeat // 100, f"{python_blocks} Python blocks left behind"
+
+
+def attempt(call):
+    def action():
+        try:
+            call()
+        except BaseException:
+            pass
+
+    return action
+
+
+class Index:
+    def __index__(self):
+        return 11
+
+
+class Raising:
+    def __init__(self, error):
+        self.error = error
+
+    def __index__(self):
+        raise self.error
+
+
+def caused_type_error():
+    error = TypeError("from __index__")
+    error.__cause__ = KeyError("cause")
+    return error
+
+
+PLINX = Plinx()
+
+ERROR_PATHS = {
+    "constructor positional": lambda: Plinx(1),
+    "constructor keyword": lambda: Plinx(x=1),
+    "missing destiny": lambda: PLINX.pull(),
+    "too many": lambda: PLINX.pull(1, 2),
+    "multiple values": lambda: PLINX.pull(1, destiny=2),
+    "unexpected keyword": lambda: PLINX.pull(seed=2),
+    "float": lambda: PLINX.pull(1.5),
+    "str": lambda: PLINX.pull("4290"),
+    "index non-int": lambda: PLINX.pull(Raising(TypeError("plain"))),
+    "index type error with cause": lambda: PLINX.pull(Raising(caused_type_error())),
+    "index value error": lambda: PLINX.pull(Raising(ValueError("plain"))),
+    "overflow": lambda: PLINX.pull(2**63),
+    "overflow via index": lambda: PLINX.pull(Raising(OverflowError("big"))),
+}
+
+
+def references():
+    """References to the type and to the instance the calls share."""
+    return sys.getrefcount(Plinx), sys.getrefcount(PLINX)
+
+
+@pytest.mark.parametrize("path", ERROR_PATHS, ids=str)
+def test_error_paths_leak_nothing(path):
+    before = references()
+    repeat = 20000
+    assert_flat(leftovers(attempt(ERROR_PATHS[path]), repeat), repeat)
+    assert references() == before
+
+
+def test_a_million_pulls_leak_nothing():
+    before = references()
+    repeat = 1_000_000
+    assert_flat(leftovers(lambda: PLINX.pull(4290), repeat), repeat)
+    assert references() == before
+
+
+def test_instances_and_their_type_references_are_released():
+    references = sys.getrefcount(Plinx)
+    repeat = 100_000
+    assert_flat(leftovers(lambda: Plinx().pull(Index()) + len(repr(Plinx())), repeat), repeat)
+    assert sys.getrefcount(Plinx) == references
+
+
+def test_held_instances_hold_one_type_reference_each():
+    references = sys.getrefcount(Plinx)
+    held = [Plinx() for _ in range(1000)]
+    assert sys.getrefcount(Plinx) == references + 1000
+    del held
+    assert sys.getrefcount(Plinx) == references
+
+
+def test_panics_and_resumed_panics_leak_nothing(run_python):
+    result = run_python(
+        PROBE
+        + """
+import json
+from pure_plinx import Plinx
+
+plinx = Plinx()
+try:
+    plinx.pull(1)
+except BaseException as error:
+    Panic = type(error)
+
+class Raising:
+    def __index__(self):
+        raise Panic("again")
+
+def attempt(destiny):
+    def action():
+        try:
+            plinx.pull(destiny)
+        except BaseException:
+            pass
+    return action
+
+def references():
+    return [sys.getrefcount(Plinx), sys.getrefcount(Panic), sys.getrefcount(plinx)]
+
+before = references()
+panics = leftovers(attempt(4290), 20000)
+resumed = leftovers(attempt(Raising()), 5000)
+after = references()
+print(json.dumps({"panics": panics, "resumed": resumed, "references": [before, after]}))
+""",
+        deny_getrandom=errno.EIO,
+    )
+    seen = json.loads(result.stdout)
+    assert_flat(seen["panics"], 20000)
+    assert_flat(seen["resumed"], 5000)
+    before, after = seen["references"]
+    assert before == after
+    assert result.stderr.count("Error: Input/output error") == 1 + 1000 + 20000
+
+
+class SwitchingIndex:
+    """Lets other threads run in the middle of a pull, while the receiver is borrowed."""
+
+    def __init__(self, value):
+        self.value = value
+
+    def __index__(self):
+        time.sleep(0)
+        return self.value
+
+
+def test_threads_pulling_at_once_all_get_valid_floats():
+    shared = Plinx()
+    results = [[] for _ in range(8)]
+    errors = []
+    start = threading.Barrier(len(results))
+
+    def work(slot):
+        try:
+            start.wait()
+            own = Plinx()
+            for destiny in range(3000):
+                slot.append(shared.pull(destiny))
+                slot.append(own.pull(SwitchingIndex(-destiny)))
+                slot.append(shared.pull(destiny=SwitchingIndex(destiny)))
+        except BaseException as error:
+            errors.append(error)
+
+    threads = [threading.Thread(target=work, args=(slot,)) for slot in results]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert errors == []
+    drawn = [value for slot in results for value in slot]
+    assert len(drawn) == 8 * 3 * 3000
+    assert all(type(value) is float and 0.0 <= value <= 1.0 for value in drawn)
+    assert len(set(drawn)) > len(drawn) * 0.99
+    # The shared instance came back free after every borrow.
+    assert repr(shared) == "Plinx()" and 0.0 <= shared.pull(1) <= 1.0
