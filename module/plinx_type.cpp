@@ -5,11 +5,11 @@
 #include <span>
 
 #include "arguments.hpp"
-#include "failures.hpp"
 #include "destiny.hpp"
+#include "failures.hpp"
+#include "names.hpp"
 #include "plinx/engine.hpp"
 #include "py_ref.hpp"
-#include "names.hpp"
 
 namespace pure_plinx {
 namespace {

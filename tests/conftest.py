@@ -37,6 +37,8 @@ def run_python(helper_binaries):
         env = dict(os.environ)
         # Python seeds its hashes from getrandom at start-up unless given a seed.
         env["PYTHONHASHSEED"] = "0"
+        # Snippets may import the tests' shared helpers, such as destiny_objects.
+        env["PYTHONPATH"] = str(Path(__file__).parent)
         command = [sys.executable, "-c", textwrap.dedent(code)]
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command

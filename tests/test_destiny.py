@@ -4,33 +4,11 @@ import math
 
 import pytest
 
+from destiny_objects import Index, IntWithOwnIndex, Raising
 from pure_plinx import Plinx
 
 INT64_MIN = -(2**63)
 INT64_MAX = 2**63 - 1
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class IntWithOwnIndex(int):
-    """An int subclass whose __index__ disagrees with its int value."""
-
-    def __index__(self):
-        return 99
-
-
-class Raising:
-    def __init__(self, error):
-        self.error = error
-
-    def __index__(self):
-        raise self.error
 
 
 class TypeErrorSubclass(TypeError):
@@ -137,14 +115,8 @@ def test_conversion_never_uses_int():
 # destiny each form of argument really delivered.
 FIXED_DRAWS = """
     import json
+    from destiny_objects import Index, IntWithOwnIndex
     from pure_plinx import Plinx
-
-    class Index:
-        def __init__(self, value): self.value = value
-        def __index__(self): return self.value
-
-    class IntWithOwnIndex(int):
-        def __index__(self): return 99
 
     plinx = Plinx()
     draws = {

@@ -127,11 +127,7 @@ def test_unavailable_getrandom_falls_back_to_dev_urandom(run_python, error_numbe
 
 
 RESUME = """
-    class Raising:
-        def __init__(self, error):
-            self.error = error
-        def __index__(self):
-            raise self.error
+    from destiny_objects import Raising
 
     def outcome(destiny):
         try:
@@ -205,3 +201,34 @@ def test_subclass_of_panic_from_index_passes_through(run_python):
     )
     assert result.stdout == "True\n"
     assert "Traceback" not in result.stderr.split("Error: Input/output error", 1)[1]
+
+
+# _testcapi.set_nomemory(0, 1) makes the next allocation of Python's allocators fail. The
+# floats held alive first drain the float free list, so the result float needs an allocation.
+@pytest.mark.parametrize(
+    "call",
+    ["repr(plinx)", "plinx.pull(4290)"],
+)
+def test_failing_result_allocation_is_printed_then_raised_as_panic(run_python, call):
+    result = run_python(
+        f"""
+        import _testcapi
+        from pure_plinx import Plinx
+
+        plinx = Plinx()
+        floats = [number + 0.5 for number in range(1000)]
+        try:
+            _testcapi.set_nomemory(0, 1)
+            {call}
+        except BaseException as error:
+            _testcapi.remove_mem_hooks()
+            print(type(error).__module__, type(error).__name__, error.args)
+        else:
+            _testcapi.remove_mem_hooks()
+            print("no failure")
+        """
+    )
+    assert result.stdout == "pyo3_runtime PanicException ('Python API call failed',)\n"
+    printed, report = result.stderr.splitlines()
+    assert printed == "MemoryError"
+    assert reported_messages(report) == ["Python API call failed"]

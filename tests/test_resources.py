@@ -7,6 +7,7 @@ import time
 
 import pytest
 
+from destiny_objects import Index, Raising
 from pure_plinx import Plinx
 
 # Measures what repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the
@@ -53,19 +54,6 @@ def attempt(call):
             pass
 
     return action
-
-
-class Index:
-    def __index__(self):
-        return 11
-
-
-class Raising:
-    def __init__(self, error):
-        self.error = error
-
-    def __index__(self):
-        raise self.error
 
 
 def caused_type_error():
@@ -116,7 +104,7 @@ def test_a_million_pulls_leak_nothing():
 def test_instances_and_their_type_references_are_released():
     references = sys.getrefcount(Plinx)
     repeat = 100_000
-    assert_flat(leftovers(lambda: Plinx().pull(Index()) + len(repr(Plinx())), repeat), repeat)
+    assert_flat(leftovers(lambda: Plinx().pull(Index(11)) + len(repr(Plinx())), repeat), repeat)
     assert sys.getrefcount(Plinx) == references
 
 
