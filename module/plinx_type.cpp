@@ -24,18 +24,18 @@ static_assert(sizeof(PlinxObject) == 24, "the instance layout is the object head
 
 constexpr Py_ssize_t kExclusivelyBorrowed = -1;
 
-// The spec's name must outlive the type, which points into it.
+// The type's tp_name points into this text, so it lives as long as the process.
 constexpr const char kTypeName[] = "pure_plinx.Plinx";
 // Short name, text signature and doc, in the layout inspect.signature() parses.
 constexpr const char kInternalDoc[] = "Plinx()\n--\n\nPython 側の `Plinx` クラス。";
 constexpr const char kPullDoc[] =
     "pull($self, destiny)\n--\n\n`destiny` を元に 0.0〜1.0 の浮動小数値を 1 つ引く。";
 
-constexpr const char* kNoParameters[] = {nullptr};
 constexpr const char* kPullParameters[] = {"destiny"};
-constexpr ArgumentSpec kConstructorArguments{"Plinx", "__new__", std::span(kNoParameters, 0), 0};
+constexpr ArgumentSpec kConstructorArguments{"Plinx", "__new__", {}, 0};
 constexpr ArgumentSpec kPullArguments{"Plinx", "pull", kPullParameters, 1};
 
+// Created on first need and kept until the process ends; used under the interpreter lock.
 PyTypeObject* created_type = nullptr;
 
 // Holds a shared borrow of the receiver, and a reference to it, for the length of a call.

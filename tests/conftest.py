@@ -43,7 +43,9 @@ def run_python(helper_binaries):
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command
         if nonce is not None:
-            env["LD_PRELOAD"] = str(helper_binaries["fixed_nonce"])
+            # After any preload already there, such as a sanitizer's runtime, which must stay first.
+            preloads = [env.get("LD_PRELOAD", ""), str(helper_binaries["fixed_nonce"])]
+            env["LD_PRELOAD"] = " ".join(filter(None, preloads))
             env["PLINX_TEST_NONCE"] = nonce
         result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=600)
         if check:

@@ -1,6 +1,7 @@
 """The module and the Plinx class as Python sees them."""
 import importlib
 import inspect
+import subprocess
 import sys
 
 import pytest
@@ -25,6 +26,15 @@ def test_module_attributes():
 def test_module_is_the_installed_extension():
     assert pure_plinx.__file__.endswith(".so")
     assert "site-packages" in pure_plinx.__file__
+
+
+def test_only_the_init_function_is_exported_and_libcrypto_is_shared():
+    def run(*command):
+        return subprocess.run(command, capture_output=True, text=True, check=True).stdout
+
+    exported = run("nm", "-D", "--defined-only", pure_plinx.__file__)
+    assert [line.split()[-1] for line in exported.splitlines()] == ["PyInit_pure_plinx"]
+    assert "libcrypto.so" in run("ldd", pure_plinx.__file__)
 
 
 def test_reimport_returns_the_same_module_without_running_the_body_again():

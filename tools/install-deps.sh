@@ -3,7 +3,7 @@
 # Quick when they are present already: apt is consulted only for what is missing.
 set -euo pipefail
 
-packages=(cmake make gcc g++ libc6-dev libssl-dev libgtest-dev libbenchmark-dev)
+packages=(cmake make gcc g++ binutils libc6-dev libssl-dev libgtest-dev libbenchmark-dev)
 
 missing=()
 for package in "${packages[@]}"; do
