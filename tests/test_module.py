@@ -21,6 +21,11 @@ def test_module_attributes():
     assert pure_plinx.Plinx is Plinx
     public = {name for name in vars(pure_plinx) if not name.startswith("__")}
     assert public == {"Plinx"}
+    # The module body sets __all__ first, then each name it lists, in order.
+    set_by_body = {"__all__", "Plinx", "__version__"}
+    assert [name for name in vars(pure_plinx) if name in set_by_body] == [
+        "__all__", "Plinx", "__version__",
+    ]
 
 
 def test_module_is_the_installed_extension():
