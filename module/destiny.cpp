@@ -1,7 +1,5 @@
 #include "destiny.hpp"
 
-#include <climits>
-
 #include "failures.hpp"
 #include "py_ref.hpp"
 

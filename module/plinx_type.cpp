@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <span>
 
 #include "arguments.hpp"
 #include "destiny.hpp"
