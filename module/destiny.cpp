@@ -29,7 +29,7 @@ constexpr const char kUnprintable[] = "<exception str() failed>";
   if (!renamed) throw_pending_error();
   // PyException_SetCause steals the cause, and GetCause hands out a new reference.
   PyException_SetCause(renamed.get(), PyException_GetCause(error.value()));
-  throw PythonError(PyRef::borrow(PyExc_TypeError), std::move(renamed), PyRef());
+  throw PythonError(std::move(renamed));
 }
 
 std::int64_t read_long(PyObject* integer) {

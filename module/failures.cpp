@@ -66,6 +66,46 @@ const char* thread_label() noexcept { return gettid() == getpid() ? "main" : "<u
 
 }  // namespace
 
+#if PY_VERSION_HEX >= 0x030C0000
+
+PythonError::PythonError(PyRef exception) noexcept : exception_(std::move(exception)) {}
+
+std::optional<PythonError> PythonError::take_pending() noexcept {
+  PyRef exception = PyRef::steal(PyErr_GetRaisedException());
+  if (!exception) return std::nullopt;
+  return PythonError(std::move(exception));
+}
+
+PyObject* PythonError::type() const noexcept {
+  return reinterpret_cast<PyObject*>(Py_TYPE(exception_.get()));
+}
+
+void PythonError::normalize() noexcept {}
+
+PyObject* PythonError::value() const noexcept { return exception_.get(); }
+
+void PythonError::restore() && noexcept { PyErr_SetRaisedException(exception_.release()); }
+
+#else
+
+PythonError::PythonError(PyRef exception) noexcept
+    : type_(PyRef::borrow(reinterpret_cast<PyObject*>(Py_TYPE(exception.get())))),
+      traceback_(PyRef::steal(PyException_GetTraceback(exception.get()))) {
+  value_ = std::move(exception);
+}
+
+std::optional<PythonError> PythonError::take_pending() noexcept {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  PythonError error(PyRef::steal(type), PyRef::steal(value), PyRef::steal(traceback));
+  if (!error.type_) return std::nullopt;
+  return error;
+}
+
+PyObject* PythonError::type() const noexcept { return type_.get(); }
+
 void PythonError::normalize() noexcept {
   PyObject* type = type_.release();
   PyObject* value = value_.release();
@@ -76,22 +116,21 @@ void PythonError::normalize() noexcept {
   traceback_ = PyRef::steal(traceback);
 }
 
+PyObject* PythonError::value() const noexcept { return value_.get(); }
+
 void PythonError::restore() && noexcept {
   PyErr_Restore(type_.release(), value_.release(), traceback_.release());
 }
 
+#endif
+
 PythonError fetch_pending_error() {
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  PyErr_Fetch(&type, &value, &traceback);
-  if (type == nullptr) {
-    Py_XDECREF(value);
-    Py_XDECREF(traceback);
+  std::optional<PythonError> pending = PythonError::take_pending();
+  if (!pending) {
     PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
-    PyErr_Fetch(&type, &value, &traceback);
+    pending = PythonError::take_pending();
   }
-  PythonError error(PyRef::steal(type), PyRef::steal(value), PyRef::steal(traceback));
+  PythonError error = std::move(*pending);
   // Identity, not a subclass check: nothing can derive from the type without holding it, and
   // only the module's own panics are resumed.
   if (panic_type != nullptr && error.type() == panic_type) resume_panic(std::move(error));
@@ -131,7 +170,7 @@ void raise_panic(const std::string& message) noexcept {
   if (!text) return;
   PyRef instance = PyRef::steal(PyObject_CallOneArg(type, text.get()));
   if (!instance) return;
-  PyErr_Restore(PyRef::borrow(type).release(), instance.release(), nullptr);
+  PythonError(std::move(instance)).restore();
 }
 
 void abort_on_escaped_failure() noexcept {

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <source_location>
 #include <string>
 
@@ -16,22 +17,33 @@ namespace pure_plinx {
 // lookups and allocations.
 class PythonError {
  public:
-  PythonError(PyRef type, PyRef value, PyRef traceback) noexcept
-      : type_(std::move(type)), value_(std::move(value)), traceback_(std::move(traceback)) {}
+  // An exception instance, to be raised as it is.
+  explicit PythonError(PyRef exception) noexcept;
+
+  // Takes the interpreter's pending error; null when none is set.
+  static std::optional<PythonError> take_pending() noexcept;
 
   // The exception's type, which is never null.
-  PyObject* type() const noexcept { return type_.get(); }
+  PyObject* type() const noexcept;
   // Turns a lazily set error into a real exception instance, as needed to read its cause.
   void normalize() noexcept;
   // The exception instance; valid after normalize().
-  PyObject* value() const noexcept { return value_.get(); }
+  PyObject* value() const noexcept;
   // Sets this error in the interpreter again.
   void restore() && noexcept;
 
  private:
+#if PY_VERSION_HEX >= 0x030C0000
+  // From 3.12 on, a pending error is always one normalized instance.
+  PyRef exception_;
+#else
+  PythonError(PyRef type, PyRef value, PyRef traceback) noexcept
+      : type_(std::move(type)), value_(std::move(value)), traceback_(std::move(traceback)) {}
+
   PyRef type_;
   PyRef value_;
   PyRef traceback_;
+#endif
 };
 
 // A failure of the module itself, such as a failing random source. It is reported on standard

@@ -158,7 +158,7 @@ PyRef create_type() {
       PyExc_RuntimeError, "s", "An error occurred while initializing class Plinx"));
   if (!error) throw_pending_error();
   PyException_SetCause(error.get(), PyRef::borrow(cause.value()).release());
-  throw PythonError(PyRef::borrow(PyExc_RuntimeError), std::move(error), PyRef());
+  throw PythonError(std::move(error));
 }
 
 }  // namespace
