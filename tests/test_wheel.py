@@ -1,0 +1,155 @@
+"""The wheel as a user receives it: its contents, its symbols, a fresh install and its types."""
+import json
+import shutil
+import subprocess
+import sys
+import sysconfig
+import textwrap
+import zipfile
+from pathlib import Path
+
+import pytest
+
+PROJECT = Path(__file__).resolve().parent.parent
+EXTENSION = "pure_plinx" + sysconfig.get_config_var("EXT_SUFFIX")
+DIST_INFO = "pure_plinx-0.1.0.dist-info"
+
+
+def run(*command, **options):
+    result = subprocess.run(command, capture_output=True, text=True, **options)
+    assert result.returncode == 0, result.stdout + result.stderr
+    return result.stdout
+
+
+@pytest.fixture(scope="module")
+def wheel(tmp_path_factory):
+    out = tmp_path_factory.mktemp("wheel")
+    run(sys.executable, "-m", "pip", "wheel", "--no-deps", "--disable-pip-version-check",
+        "--quiet", "--wheel-dir", str(out), str(PROJECT))
+    [built] = out.glob("*.whl")
+    return built
+
+
+@pytest.fixture(scope="module")
+def fresh_python(wheel, tmp_path_factory):
+    """The interpreter of a new virtual environment with only the wheel installed."""
+    venv = tmp_path_factory.mktemp("fresh") / "venv"
+    run(sys.executable, "-m", "venv", str(venv))
+    python = venv / "bin" / "python"
+    run(str(python), "-m", "pip", "install", "--no-index", "--disable-pip-version-check",
+        "--quiet", str(wheel))
+    return python
+
+
+def test_wheel_holds_the_extension_the_types_and_the_licence_only(wheel):
+    with zipfile.ZipFile(wheel) as archive:
+        names = sorted(archive.namelist())
+        assert names == sorted([
+            EXTENSION,
+            "pure_plinx-stubs/__init__.pyi",
+            f"{DIST_INFO}/licenses/LICENSE",
+            f"{DIST_INFO}/METADATA",
+            f"{DIST_INFO}/RECORD",
+            f"{DIST_INFO}/WHEEL",
+        ])
+        assert archive.read(f"{DIST_INFO}/licenses/LICENSE") == (PROJECT / "LICENSE").read_bytes()
+        stub = archive.read("pure_plinx-stubs/__init__.pyi")
+        assert stub == (PROJECT / "module" / "pure_plinx.pyi").read_bytes()
+
+
+def test_wheel_extension_exports_only_the_init_function(wheel, tmp_path):
+    with zipfile.ZipFile(wheel) as archive:
+        extension = archive.extract(EXTENSION, tmp_path)
+    exported = run("nm", "-D", "--defined-only", extension)
+    assert [line.split()[-1] for line in exported.splitlines()] == ["PyInit_pure_plinx"]
+
+
+def test_fresh_install_imports_and_draws(fresh_python, tmp_path):
+    # Isolated mode and a directory outside the project: nothing but the venv is importable.
+    out = run(str(fresh_python), "-I", "-c", textwrap.dedent("""
+        import sys, pure_plinx
+        from pure_plinx import Plinx
+        draws = [Plinx().pull(destiny) for destiny in (4290, -1, 2**63 - 1)]
+        assert all(type(d) is float and 0.0 <= d <= 1.0 for d in draws), draws
+        print(pure_plinx.__file__)
+        print(sys.prefix)
+        """), cwd=tmp_path)
+    module_file, prefix = out.splitlines()
+    assert Path(module_file).name == EXTENSION
+    assert Path(module_file).is_relative_to(prefix)
+    assert not Path(module_file).is_relative_to(PROJECT)
+
+
+GOOD_USE = """
+from pure_plinx import Plinx, __version__
+
+class Seven:
+    def __index__(self) -> int:
+        return 7
+
+drawn: float = Plinx().pull(4290)
+by_keyword: float = Plinx().pull(destiny=5)
+flags: float = Plinx().pull(True) + Plinx().pull(Seven())
+version: str = __version__
+"""
+
+BAD_USE = """
+from pure_plinx import Plinx
+
+Plinx().pull("4290")
+Plinx().pull(1.5)
+count: int = Plinx().pull(1)
+Plinx(1)
+"""
+
+
+@pytest.mark.parametrize(
+    "source, expected_errors",
+    [
+        (GOOD_USE, []),
+        (BAD_USE, [
+            '4: error: Argument 1 to "pull" of "Plinx" has incompatible type "str"; '
+            'expected "SupportsIndex"  [arg-type]',
+            '5: error: Argument 1 to "pull" of "Plinx" has incompatible type "float"; '
+            'expected "SupportsIndex"  [arg-type]',
+            '6: error: Incompatible types in assignment (expression has type "float", '
+            'variable has type "int")  [assignment]',
+            '7: error: Too many arguments for "Plinx"  [call-arg]',
+        ]),
+    ],
+    ids=["correct use", "wrong argument types"],
+)
+def test_mypy_reads_the_installed_types(fresh_python, tmp_path, source, expected_errors):
+    snippet = tmp_path / "snippet.py"
+    snippet.write_text(source)
+    result = subprocess.run(
+        [sys.executable, "-m", "mypy", "--strict", "--no-incremental",
+         "--python-executable", str(fresh_python), "snippet.py"],
+        capture_output=True, text=True, cwd=tmp_path,
+    )
+    errors = [line.split(":", 1)[1].strip() for line in result.stdout.splitlines()
+              if line.startswith("snippet.py:")]
+    assert errors == expected_errors, result.stdout + result.stderr
+    assert result.returncode == (1 if expected_errors else 0)
+
+
+@pytest.mark.parametrize(
+    "source, expected_lines",
+    [(GOOD_USE, []), (BAD_USE, [4, 5, 6, 7])],
+    ids=["correct use", "wrong argument types"],
+)
+def test_pyright_reads_the_installed_types(fresh_python, tmp_path, source, expected_lines):
+    if shutil.which("node") is None:
+        pytest.skip("pyright needs Node.js, which this machine lacks")
+    snippet = tmp_path / "snippet.py"
+    snippet.write_text(source)
+    result = subprocess.run(
+        [sys.executable, "-m", "pyright", "--outputjson", "--pythonpath", str(fresh_python),
+         "snippet.py"],
+        capture_output=True, text=True, cwd=tmp_path,
+    )
+    report = json.loads(result.stdout)
+    errors = [d for d in report["generalDiagnostics"] if d["severity"] == "error"]
+    # pyright counts lines from 0.
+    assert [d["range"]["start"]["line"] + 1 for d in errors] == expected_lines, errors
+    assert report["summary"]["filesAnalyzed"] == 1
