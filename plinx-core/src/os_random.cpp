@@ -83,8 +83,10 @@ std::string system_error_text(int error_number) {
 }  // namespace
 
 const SystemCalls& host_system_calls() {
-  static const HostSystemCalls calls;
-  return calls;
+  // Never destroyed, like the process's random source that holds it: a static object would
+  // be destroyed at exit while other threads may still be drawing.
+  static const SystemCalls* const calls = new HostSystemCalls;
+  return *calls;
 }
 
 SourceFailure SourceFailure::from_errno(int error_number) {
