@@ -3,7 +3,8 @@
 # Quick when they are present already: apt is consulted only for what is missing.
 set -euo pipefail
 
-packages=(cmake make gcc g++ binutils libc6-dev libssl-dev libgtest-dev libbenchmark-dev)
+packages=(cmake make gcc g++ binutils libc6-dev libssl-dev libgtest-dev libbenchmark-dev
+          valgrind clang libclang-rt-dev)
 
 missing=()
 for package in "${packages[@]}"; do
