@@ -30,26 +30,63 @@ def run_python(helper_binaries):
     """Runs a snippet in a fresh interpreter, since the random source decides once per process.
 
     deny_getrandom=N makes every getrandom system call fail with errno N (0: return 0 bytes);
-    nonce="hex" makes getrandom hand out those bytes instead of randomness.
+    nonce="hex" makes getrandom hand out those bytes instead of randomness; wrapper is a
+    command put in front of everything, extra_env adds variables, timeout bounds a snippet
+    that could block for good.
     """
 
-    def run(code, *, deny_getrandom=None, nonce=None, check=True):
+    def run(code, *, deny_getrandom=None, nonce=None, wrapper=(), extra_env=None, check=True,
+            timeout=600):
         env = dict(os.environ)
         # Python seeds its hashes from getrandom at start-up unless given a seed.
         env["PYTHONHASHSEED"] = "0"
         # Snippets may import the tests' shared helpers, such as destiny_objects.
         env["PYTHONPATH"] = str(Path(__file__).parent)
+        env.update(extra_env or {})
         command = [sys.executable, "-c", textwrap.dedent(code)]
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command
+        # A wrapper such as private_dev runs first and execs the rest.
+        command = [str(part) for part in wrapper] + command
         if nonce is not None:
             # After any preload already there, such as a sanitizer's runtime, which must stay first.
             preloads = [env.get("LD_PRELOAD", ""), str(helper_binaries["fixed_nonce"])]
             env["LD_PRELOAD"] = " ".join(filter(None, preloads))
             env["PLINX_TEST_NONCE"] = nonce
-        result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=600)
+        result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout)
         if check:
             assert result.returncode == 0, result.stderr
         return result
 
     return run
+
+
+@pytest.fixture(scope="session")
+def fault_helpers(tmp_path_factory):
+    """Compiles the helpers that put a process in a private /dev or watch its signals."""
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    assert compiler, "a C compiler is needed to build the test helpers"
+    out = tmp_path_factory.mktemp("fault-helpers")
+    private_dev = out / "private_dev"
+    signal_probe = out / "signal_probe.so"
+    subprocess.run([compiler, "-O2", "-o", private_dev, HELPERS / "private_dev.c"], check=True)
+    subprocess.run(
+        [compiler, "-O2", "-shared", "-fPIC", "-o", signal_probe, HELPERS / "signal_probe.c"],
+        check=True,
+    )
+    return {"private_dev": private_dev, "signal_probe": signal_probe}
+
+
+@pytest.fixture(scope="session")
+def private_dev(fault_helpers):
+    """The private_dev helper, once it has shown that this machine lets it build a namespace."""
+    helper = str(fault_helpers["private_dev"])
+    trial = subprocess.run(
+        [helper, "null=char:1:3", "random=char:1:8", "--", "sh", "-c", "test -c /dev/random"],
+        capture_output=True,
+        text=True,
+    )
+    if trial.returncode == 77:
+        pytest.skip(f"no private mount namespace here: {trial.stderr.strip()}")
+    assert trial.returncode == 0, trial.stderr
+    return helper
