@@ -19,10 +19,12 @@ def helper_binaries(tmp_path_factory):
     deny = out / "deny_getrandom"
     fixed = out / "fixed_nonce.so"
     subprocess.run([compiler, "-O2", "-o", deny, HELPERS / "deny_getrandom.c"], check=True)
-    subprocess.run(
-        [compiler, "-O2", "-shared", "-fPIC", "-o", fixed, HELPERS / "fixed_nonce.c"], check=True
-    )
-    return {"deny_getrandom": deny, "fixed_nonce": fixed}
+    counter = out / "count_allocations.so"
+    for library, source in ((fixed, "fixed_nonce.c"), (counter, "count_allocations.c")):
+        subprocess.run(
+            [compiler, "-O2", "-shared", "-fPIC", "-o", library, HELPERS / source], check=True
+        )
+    return {"deny_getrandom": deny, "fixed_nonce": fixed, "count_allocations": counter}
 
 
 @pytest.fixture(scope="session")

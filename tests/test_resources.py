@@ -2,6 +2,7 @@
 import errno
 import gc
 import json
+import os
 import sys
 import threading
 import time
@@ -203,3 +204,61 @@ def test_threads_pulling_at_once_all_get_valid_floats():
     assert len(set(drawn)) > len(drawn) * 0.99
     # The shared instance came back free after every borrow.
     assert repr(shared) == "Plinx()" and 0.0 <= shared.pull(1) <= 1.0
+
+
+ALLOCATIONS_PER_LOOP = """
+import ctypes, json
+from destiny_objects import Index
+from pure_plinx import Plinx
+
+allocations = ctypes.c_ulonglong.in_dll(ctypes.CDLL(None), "allocation_count")
+plinx = Plinx()
+plinx.pull(4290)  # the first draw sets up the process's random source
+slots = list(range(10000))
+
+def counted(fill):
+    results = [None] * len(slots)
+    before = allocations.value
+    fill(results)
+    return allocations.value - before
+
+# The same loop, each step making one new float that stays alive, with and without a draw.
+def negations(results, x=0.5):
+    for i in slots:
+        results[i] = -x
+
+def positional(results):
+    for i in slots:
+        results[i] = plinx.pull(4290)
+
+def keyword(results, pull=plinx.pull):
+    # Bound once: looking up a method to call it with keywords makes a new bound method
+    # object on some versions, which is the interpreter's allocation, not the draw's.
+    for i in slots:
+        results[i] = pull(destiny=-1)
+
+def by_index(results, seven=Index(7)):
+    for i in slots:
+        results[i] = plinx.pull(seven)
+
+counted(negations)
+print(json.dumps({fill.__name__: counted(fill)
+                  for fill in (negations, positional, keyword, by_index)}))
+"""
+
+
+def test_successful_pull_allocates_only_its_float(run_python, helper_binaries):
+    preload = os.environ.get("LD_PRELOAD", "")
+    if "asan" in preload:
+        pytest.skip("a sanitizer's allocator leaves no allocation to count")
+    counts = json.loads(run_python(ALLOCATIONS_PER_LOOP, extra_env={
+        # Every Python object through malloc, where the preloaded counter sees it.
+        "PYTHONMALLOC": "malloc",
+        "LD_PRELOAD": " ".join(filter(None, [preload, str(helper_binaries["count_allocations"])])),
+    }).stdout)
+    floats = counts.pop("negations")
+    # Nearly one allocation per float: only the float free list's few saved ones are reused.
+    assert 9800 <= floats <= 10000
+    # Free lists may differ by a few between loops; one allocation more per draw is 10000.
+    assert {call: abs(count - floats) < 100 for call, count in counts.items()} == {
+        "positional": True, "keyword": True, "by_index": True}, counts
