@@ -12,19 +12,22 @@ HELPERS = Path(__file__).parent / "helpers"
 
 @pytest.fixture(scope="session")
 def helper_binaries(tmp_path_factory):
-    """Compiles the C test helpers once per session."""
+    """Compiles the C test helpers once per session: programs that set up a process and exec
+    the interpreter, and libraries preloaded into it. Keys are the names without extension."""
     compiler = shutil.which("cc") or shutil.which("gcc")
     assert compiler, "a C compiler is needed to build the test helpers"
     out = tmp_path_factory.mktemp("helpers")
-    deny = out / "deny_getrandom"
-    fixed = out / "fixed_nonce.so"
-    subprocess.run([compiler, "-O2", "-o", deny, HELPERS / "deny_getrandom.c"], check=True)
-    counter = out / "count_allocations.so"
-    for library, source in ((fixed, "fixed_nonce.c"), (counter, "count_allocations.c")):
+    built = {}
+    for name in ("deny_getrandom", "private_dev"):
+        built[name] = out / name
+        subprocess.run([compiler, "-O2", "-o", built[name], HELPERS / f"{name}.c"], check=True)
+    for name in ("fixed_nonce", "count_allocations", "signal_probe"):
+        built[name] = out / f"{name}.so"
         subprocess.run(
-            [compiler, "-O2", "-shared", "-fPIC", "-o", library, HELPERS / source], check=True
+            [compiler, "-O2", "-shared", "-fPIC", "-o", built[name], HELPERS / f"{name}.c"],
+            check=True,
         )
-    return {"deny_getrandom": deny, "fixed_nonce": fixed, "count_allocations": counter}
+    return built
 
 
 @pytest.fixture(scope="session")
@@ -64,25 +67,9 @@ def run_python(helper_binaries):
 
 
 @pytest.fixture(scope="session")
-def fault_helpers(tmp_path_factory):
-    """Compiles the helpers that put a process in a private /dev or watch its signals."""
-    compiler = shutil.which("cc") or shutil.which("gcc")
-    assert compiler, "a C compiler is needed to build the test helpers"
-    out = tmp_path_factory.mktemp("fault-helpers")
-    private_dev = out / "private_dev"
-    signal_probe = out / "signal_probe.so"
-    subprocess.run([compiler, "-O2", "-o", private_dev, HELPERS / "private_dev.c"], check=True)
-    subprocess.run(
-        [compiler, "-O2", "-shared", "-fPIC", "-o", signal_probe, HELPERS / "signal_probe.c"],
-        check=True,
-    )
-    return {"private_dev": private_dev, "signal_probe": signal_probe}
-
-
-@pytest.fixture(scope="session")
-def private_dev(fault_helpers):
+def private_dev(helper_binaries):
     """The private_dev helper, once it has shown that this machine lets it build a namespace."""
-    helper = str(fault_helpers["private_dev"])
+    helper = str(helper_binaries["private_dev"])
     trial = subprocess.run(
         [helper, "null=char:1:3", "random=char:1:8", "--", "sh", "-c", "test -c /dev/random"],
         capture_output=True,

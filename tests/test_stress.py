@@ -124,7 +124,7 @@ SIGNALS = """
 
 @pytest.mark.parametrize("deny", SOURCES)
 def test_draws_carry_on_while_a_handler_fires_thousands_of_times_a_second(
-    run_python, fault_helpers, deny
+    run_python, helper_binaries, deny
 ):
     # With a seeded pool, neither getrandom nor a read of /dev/urandom blocks for 8 bytes, and
     # the kernel does not interrupt either for a signal: what this shows is that handlers
@@ -149,7 +149,7 @@ def test_draws_carry_on_while_a_handler_fires_thousands_of_times_a_second(
                       "distinct": len(set(draws))}))
     """,
         deny_getrandom=deny,
-        extra_env={"PLINX_SIGNAL_PROBE": str(fault_helpers["signal_probe"])},
+        extra_env={"PLINX_SIGNAL_PROBE": str(helper_binaries["signal_probe"])},
     )
     seen = json.loads(result.stdout)
     # Python installs its handlers without SA_RESTART: a blocked call would see EINTR.
@@ -234,14 +234,14 @@ FIXED_NONCE_DRAWS = f"""
 
 
 def test_fallback_repeats_open_poll_and_read_cut_short_by_signals(
-    run_python, private_dev, fault_helpers
+    run_python, private_dev, helper_binaries
 ):
     expected = json.loads(run_python(FIXED_NONCE_DRAWS, nonce=NONCE).stdout)
     result = run_python(
         FIFO_FED,
         wrapper=[private_dev, "null=char:1:3", "random=fifo", "urandom=char:1:9", "--"],
         deny_getrandom=errno.ENOSYS,
-        extra_env={"PLINX_SIGNAL_PROBE": str(fault_helpers["signal_probe"])},
+        extra_env={"PLINX_SIGNAL_PROBE": str(helper_binaries["signal_probe"])},
         timeout=120,
     )
     seen = json.loads(result.stdout)
