@@ -20,7 +20,7 @@ class PythonError {
   // An exception instance, to be raised as it is.
   explicit PythonError(PyRef exception) noexcept;
 
-  // Takes the interpreter's pending error; null when none is set.
+  // Takes the interpreter's pending error; empty when none is set.
   static std::optional<PythonError> take_pending() noexcept;
 
   // The exception's type, which is never null.
