@@ -1,4 +1,5 @@
 """Objects that stand in for a destiny, shared by the tests."""
+import time
 
 
 class Index:
@@ -26,3 +27,14 @@ class Raising:
 
     def __index__(self):
         raise self.error
+
+
+class Yielding:
+    """Lets other threads run in the middle of a pull, while the receiver is borrowed."""
+
+    def __init__(self, value):
+        self.value = value
+
+    def __index__(self):
+        time.sleep(0)
+        return self.value

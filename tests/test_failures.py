@@ -95,26 +95,18 @@ def test_uncaught_panic_ends_the_program_with_a_traceback(run_python):
 def test_unavailable_getrandom_falls_back_to_dev_urandom(run_python, error_number):
     result = run_python(
         """
-        import json, os
+        import json
+        from helpers.devices import held_devices, opened_close_on_exec
         from pure_plinx import Plinx
 
         def urandom_descriptors():
-            found = []
-            for fd in os.listdir("/proc/self/fd"):
-                try:
-                    if os.readlink(f"/proc/self/fd/{fd}") == "/dev/urandom":
-                        found.append(int(fd))
-                except OSError:
-                    pass
-            return found
+            return held_devices().get("/dev/urandom", [])
 
         before = urandom_descriptors()
         draws = [Plinx().pull(destiny) for destiny in range(2000)]
         after = urandom_descriptors()
-        with open(f"/proc/self/fdinfo/{after[0]}") as info:
-            flags = int(next(l for l in info if l.startswith("flags:")).split()[1], 8)
         print(json.dumps({"before": before, "after": after, "draws": draws,
-                          "cloexec": bool(flags & os.O_CLOEXEC)}))
+                          "cloexec": opened_close_on_exec(after[0])}))
         """,
         deny_getrandom=error_number,
     )

@@ -5,11 +5,10 @@ import json
 import os
 import sys
 import threading
-import time
 
 import pytest
 
-from destiny_objects import Index, Raising
+from destiny_objects import Index, Raising, Yielding
 from pure_plinx import Plinx
 
 # Measures what repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the
@@ -164,17 +163,6 @@ print(json.dumps({"panics": panics, "resumed": resumed, "references": [before, a
     assert result.stderr.count("Error: Input/output error") == 1 + 1000 + 20000
 
 
-class SwitchingIndex:
-    """Lets other threads run in the middle of a pull, while the receiver is borrowed."""
-
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        time.sleep(0)
-        return self.value
-
-
 def test_threads_pulling_at_once_all_get_valid_floats():
     shared = Plinx()
     results = [[] for _ in range(8)]
@@ -187,8 +175,8 @@ def test_threads_pulling_at_once_all_get_valid_floats():
             own = Plinx()
             for destiny in range(3000):
                 slot.append(shared.pull(destiny))
-                slot.append(own.pull(SwitchingIndex(-destiny)))
-                slot.append(shared.pull(destiny=SwitchingIndex(destiny)))
+                slot.append(own.pull(Yielding(-destiny)))
+                slot.append(shared.pull(destiny=Yielding(destiny)))
         except BaseException as error:
             errors.append(error)
 

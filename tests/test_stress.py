@@ -22,21 +22,14 @@ def one_urandom_descriptor(held):
 def test_threads_on_the_fallback_share_one_close_on_exec_descriptor(run_python):
     result = run_python(
         """
-        import json, subprocess, sys, threading, time
+        import json, subprocess, sys, threading
+        from destiny_objects import Yielding
         from helpers.devices import held_devices, opened_close_on_exec
         from pure_plinx import Plinx
 
         # Switch threads as often as the interpreter allows, and inside pull as well: the
         # destiny's __index__ gives the interpreter lock away while the receiver is borrowed.
         sys.setswitchinterval(1e-6)
-
-        class Yielding:
-            def __init__(self, value):
-                self.value = value
-
-            def __index__(self):
-                time.sleep(0)
-                return self.value
 
         THREADS = 16
         shared = Plinx()
