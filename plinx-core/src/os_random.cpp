@@ -1,7 +1,7 @@
 #include "os_random.hpp"
 
 #include <fcntl.h>
-#include <sys/random.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
@@ -22,7 +22,8 @@ namespace {
 class HostSystemCalls final : public SystemCalls {
  public:
   ssize_t getrandom(void* buffer, std::size_t length, unsigned flags) const override {
-    return ::getrandom(buffer, length, flags);
+    // Raw call: glibc 2.41+ answers a zero-length getrandom() itself, hiding ENOSYS/EPERM.
+    return ::syscall(SYS_getrandom, buffer, length, flags);
   }
   int open(const char* path, int flags) const override { return ::open(path, flags); }
   int poll(pollfd* fds, nfds_t count, int timeout) const override {
