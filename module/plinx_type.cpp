@@ -1,5 +1,6 @@
 #include "plinx_type.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -120,17 +121,26 @@ PyMethodDef plinx_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-// CPython 3.9 keeps only the part after the signature when it copies a spec's doc, which
-// loses __text_signature__. Putting the whole internal doc back restores it; __doc__ is
-// already in the type's dictionary by then. The interpreter frees tp_doc with PyObject_Free.
+// The interpreter frees a heap type's doc with PyObject_Free up to 3.12, PyMem_Free from 3.13.
+#if PY_VERSION_HEX >= 0x030D0000
+void* allocate_doc(std::size_t size) { return PyMem_Malloc(size); }
+void free_doc(const char* doc) { PyMem_Free(const_cast<char*>(doc)); }
+#else
+void* allocate_doc(std::size_t size) { return PyObject_Malloc(size); }
+void free_doc(const char* doc) { PyObject_Free(const_cast<char*>(doc)); }
+#endif
+
+// CPython keeps only the part after the signature when it copies a spec's doc, which loses
+// __text_signature__. Putting the whole internal doc back restores it; __doc__ is already
+// in the type's dictionary by then.
 void restore_internal_doc(PyTypeObject* type) {
-  char* doc = static_cast<char*>(PyObject_Malloc(sizeof kInternalDoc));
+  char* doc = static_cast<char*>(allocate_doc(sizeof kInternalDoc));
   if (doc == nullptr) {
     PyErr_NoMemory();
     throw_pending_error();
   }
   std::memcpy(doc, kInternalDoc, sizeof kInternalDoc);
-  PyObject_Free(const_cast<char*>(type->tp_doc));
+  free_doc(type->tp_doc);
   type->tp_doc = doc;
 }
 
