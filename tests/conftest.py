@@ -8,6 +8,18 @@ from pathlib import Path
 import pytest
 
 HELPERS = Path(__file__).parent / "helpers"
+# Fresh interpreters run in development mode when the suite does.
+DEV_MODE = ["-X", "dev"] if sys.flags.dev_mode else []
+
+
+def pytest_sessionfinish(session):
+    """With PLINX_FORBID_SKIPS set, a skipped test fails the run: a test leg that promises to
+    run everything must not pass on what it quietly left out."""
+    reporter = session.config.pluginmanager.get_plugin("terminalreporter")
+    skipped = reporter.stats.get("skipped", []) if reporter else []
+    if os.environ.get("PLINX_FORBID_SKIPS") and skipped:
+        reporter.write_line(f"PLINX_FORBID_SKIPS: {len(skipped)} tests skipped", red=True)
+        session.exitstatus = pytest.ExitCode.TESTS_FAILED
 
 
 @pytest.fixture(scope="session")
@@ -30,6 +42,16 @@ def helper_binaries(tmp_path_factory):
     return built
 
 
+# A debug build's allocator (mimalloc) seeds itself from getrandom, or /dev/urandom after
+# ENOSYS, and says so when it cannot, as in the tests that take randomness away on purpose.
+# The line is the interpreter's, not the module's.
+ALLOCATOR_WARNING = "mimalloc: warning: unable to use secure randomness\n"
+
+
+def without_allocator_warnings(stderr):
+    return "".join(line for line in stderr.splitlines(keepends=True) if line != ALLOCATOR_WARNING)
+
+
 @pytest.fixture(scope="session")
 def run_python(helper_binaries):
     """Runs a snippet in a fresh interpreter, since the random source decides once per process.
@@ -48,7 +70,7 @@ def run_python(helper_binaries):
         # Snippets may import the tests' shared helpers, such as destiny_objects.
         env["PYTHONPATH"] = str(Path(__file__).parent)
         env.update(extra_env or {})
-        command = [sys.executable, "-c", textwrap.dedent(code)]
+        command = [sys.executable, *DEV_MODE, "-c", textwrap.dedent(code)]
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command
         # A wrapper such as private_dev runs first and execs the rest.
@@ -59,6 +81,7 @@ def run_python(helper_binaries):
             env["LD_PRELOAD"] = " ".join(filter(None, preloads))
             env["PLINX_TEST_NONCE"] = nonce
         result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout)
+        result.stderr = without_allocator_warnings(result.stderr)
         if check:
             assert result.returncode == 0, result.stderr
         return result

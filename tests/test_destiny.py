@@ -1,10 +1,12 @@
 """Conversion of the destiny argument, and the numbers drawn for it."""
 import json
 import math
+import operator
 
 import pytest
 
 from destiny_objects import Index, IntWithOwnIndex, Raising
+from interpreter_texts import index_error, overflow_error
 from pure_plinx import Plinx
 
 INT64_MIN = -(2**63)
@@ -44,24 +46,30 @@ def test_equal_destinies_give_different_numbers():
 
 
 @pytest.mark.parametrize(
-    "destiny, interpreter_message",
+    "destiny",
+    [1.0, "5", None, b"\x05", Index(2.5), Index("7")],
+    ids=repr,
+)
+def test_type_errors_of_the_interpreter_name_the_argument(destiny):
+    with pytest.raises(TypeError) as caught:
+        Plinx().pull(destiny)
+    assert type(caught.value) is TypeError
+    assert str(caught.value) == "argument 'destiny': " + index_error(destiny)
+
+
+@pytest.mark.parametrize(
+    "destiny, message",
     [
-        (1.0, "'float' object cannot be interpreted as an integer"),
-        ("5", "'str' object cannot be interpreted as an integer"),
-        (None, "'NoneType' object cannot be interpreted as an integer"),
-        (b"\x05", "'bytes' object cannot be interpreted as an integer"),
-        (Index(2.5), "__index__ returned non-int (type float)"),
-        (Index("7"), "__index__ returned non-int (type str)"),
         (Raising(TypeError("own words")), "own words"),
         (Raising(TypeError(UnprintableTypeErrorArgument())), "<exception str() failed>"),
     ],
     ids=repr,
 )
-def test_type_errors_name_the_argument(destiny, interpreter_message):
+def test_type_errors_of_index_name_the_argument(destiny, message):
     with pytest.raises(TypeError) as caught:
         Plinx().pull(destiny)
     assert type(caught.value) is TypeError
-    assert str(caught.value) == "argument 'destiny': " + interpreter_message
+    assert str(caught.value) == "argument 'destiny': " + message
 
 
 def test_renamed_type_error_keeps_the_cause():
@@ -99,7 +107,7 @@ def test_out_of_range_destinies_raise_the_interpreters_overflow_error(destiny):
     with pytest.raises(OverflowError) as caught:
         Plinx().pull(destiny)
     assert type(caught.value) is OverflowError
-    assert str(caught.value) == "Python int too large to convert to C long"
+    assert str(caught.value) == overflow_error(operator.index(destiny))
 
 
 def test_conversion_never_uses_int():

@@ -14,15 +14,11 @@ from hypothesis import HealthCheck, event, given, settings
 from hypothesis import strategies as st
 from hypothesis.configuration import set_hypothesis_home_dir
 
+from interpreter_texts import index_error, index_warning, overflow_error
 from pure_plinx import Plinx
 
 INT64_MIN = -(2**63)
 INT64_MAX = 2**63 - 1
-OVERFLOW = "Python int too large to convert to C long"
-SUBCLASS_DEPRECATED = (
-    "__index__ returned non-int (type {}).  The ability to return an instance of a strict "
-    "subclass of int is deprecated, and may be removed in a future version of Python."
-)
 
 # Reproducible from run to run, and nothing written into the working tree: no example
 # database, and Hypothesis keeps its caches in the temporary directory.
@@ -37,10 +33,10 @@ PROPERTIES = settings(
 
 # A destiny and what converting it must give:
 #   ("draw",)                    a float in [0.0, 1.0]
-#   ("overflow",)                OverflowError OVERFLOW
+#   ("overflow", n)              the interpreter's OverflowError for n
 #   ("type error", text, cause)  TypeError "argument 'destiny': " + text, __cause__ is cause
 #   ("same", error)              that very exception object, unchanged
-#   ("subclass", n, name)        __index__ returned an int subclass: the interpreter's
+#   ("subclass", n)              __index__ returned an int subclass: the interpreter's
 #                                DeprecationWarning, raised unchanged when warnings are
 #                                errors ("same type" below), else recorded, and a draw for n
 Case = namedtuple("Case", "value outcome")
@@ -48,15 +44,12 @@ DRAW = ("draw",)
 
 
 def for_int(number):
-    return DRAW if INT64_MIN <= number <= INT64_MAX else ("overflow",)
+    return DRAW if INT64_MIN <= number <= INT64_MAX else ("overflow", number)
 
 
-def refused(type_name):
-    return ("type error", f"'{type_name}' object cannot be interpreted as an integer", None)
-
-
-def non_int(type_name):
-    return ("type error", f"__index__ returned non-int (type {type_name})", None)
+def refused(destiny):
+    """A destiny the interpreter will not convert, with its own message for it."""
+    return Case(destiny, ("type error", index_error(destiny), None))
 
 
 class NeverIndexed(int):
@@ -120,18 +113,20 @@ def passing_case(kind, text):
     return Case(with_index("RaisesOther", object, raising(error)), ("same", error))
 
 
-def index_case(name, base, returned):
-    value, outcome = returned
-    return Case(with_index(name, base, returning(value)), outcome)
+def index_case(name, base, value, outcome):
+    destiny = with_index(name, base, returning(value))
+    return Case(destiny, outcome(value) if outcome else refused(destiny).outcome)
 
 
-def returns(values, outcome):
-    """An __index__ on a new class derived from one of several built-in types."""
+def returns(values, outcome=None):
+    """An __index__ on a new class derived from one of several built-in types; without an
+    outcome, one whose result the interpreter refuses."""
     return st.builds(
         index_case,
         class_names,
         st.sampled_from([object, float, str, bytes, list, tuple, dict, complex]),
-        values.map(lambda value: (value, outcome(value))),
+        values,
+        st.just(outcome),
     )
 
 
@@ -143,47 +138,38 @@ DESTINY_KINDS = {
     "bool": st.booleans().map(lambda b: Case(b, DRAW)),
     "int subclass": ints.map(lambda n: Case(NeverIndexed(n), for_int(n))),
     "built-in without __index__": st.one_of(
-        st.floats().map(lambda v: Case(v, refused("float"))),
-        st.text(max_size=10).map(lambda v: Case(v, refused("str"))),
-        st.binary(max_size=10).map(lambda v: Case(v, refused("bytes"))),
-        st.binary(max_size=10).map(lambda v: Case(bytearray(v), refused("bytearray"))),
-        st.none().map(lambda v: Case(v, refused("NoneType"))),
-        st.lists(st.integers(), max_size=3).map(lambda v: Case(v, refused("list"))),
-        st.tuples(st.integers()).map(lambda v: Case(v, refused("tuple"))),
-        st.dictionaries(st.text(max_size=3), st.integers(), max_size=2).map(
-            lambda v: Case(v, refused("dict"))
-        ),
-        st.complex_numbers().map(lambda v: Case(v, refused("complex"))),
-        st.frozensets(st.integers(), max_size=3).map(lambda v: Case(v, refused("frozenset"))),
-        st.sampled_from(
-            [Case(Ellipsis, refused("ellipsis")), Case(int, refused("type")),
-             Case(range(3), refused("range"))]
-        ),
-    ),
+        st.floats(),
+        st.text(max_size=10),
+        st.binary(max_size=10),
+        st.binary(max_size=10).map(bytearray),
+        st.none(),
+        st.lists(st.integers(), max_size=3),
+        st.tuples(st.integers()),
+        st.dictionaries(st.text(max_size=3), st.integers(), max_size=2),
+        st.complex_numbers(),
+        st.frozensets(st.integers(), max_size=3),
+        st.sampled_from([Ellipsis, int, range(3)]),
+    ).map(refused),
     "class without __index__": st.one_of(
-        class_names.map(lambda name: Case(type(name, (), {})(), refused(name))),
+        class_names.map(lambda name: type(name, (), {})()),
         # __int__ and __float__ are no substitute for __index__.
         class_names.map(
-            lambda name: Case(
-                type(name, (), {"__int__": lambda self: 5, "__float__": lambda self: 5.0})(),
-                refused(name),
-            )
+            lambda name: type(
+                name, (), {"__int__": lambda self: 5, "__float__": lambda self: 5.0}
+            )()
         ),
-    ),
+    ).map(refused),
     "__index__ returns an int": returns(ints, for_int),
     "__index__ returns an int subclass": st.one_of(
-        returns(st.booleans(), lambda b: ("subclass", int(b), "bool")),
-        returns(ints.map(NeverIndexed), lambda n: ("subclass", int(n), "NeverIndexed")),
+        returns(st.booleans(), lambda b: ("subclass", int(b))),
+        returns(ints.map(NeverIndexed), lambda n: ("subclass", int(n))),
     ),
     "__index__ returns a non-int": st.one_of(
-        returns(st.floats(), lambda v: non_int("float")),
-        returns(st.text(max_size=5), lambda v: non_int("str")),
-        returns(st.none(), lambda v: non_int("NoneType")),
-        returns(st.binary(max_size=5), lambda v: non_int("bytes")),
-        returns(
-            class_names.map(lambda name: type(name, (), {"__index__": lambda self: 1})()),
-            lambda v: non_int(type(v).__name__),
-        ),
+        returns(st.floats()),
+        returns(st.text(max_size=5)),
+        returns(st.none()),
+        returns(st.binary(max_size=5)),
+        returns(class_names.map(lambda name: type(name, (), {"__index__": lambda self: 1})())),
     ),
     "__index__ raises TypeError": st.one_of(
         st.builds(type_error_case, type_error_arguments, st.none()),
@@ -294,8 +280,8 @@ def pull_and_check(form, positional, keywords, warnings_as_errors):
     else:
         expected = bound.outcome
         if expected[0] == "subclass":
-            _, number, type_name = expected
-            warning = SUBCLASS_DEPRECATED.format(type_name)
+            _, number = expected
+            warning = index_warning(bound.value)
             if warnings_as_errors:
                 expected = ("same type", DeprecationWarning, warning)
             else:
@@ -342,7 +328,7 @@ def check_conversion(expected, outcome):
         assert 0.0 <= outcome <= 1.0
     elif kind == "overflow":
         assert type(outcome) is OverflowError, repr(outcome)
-        assert outcome.args == (OVERFLOW,)
+        assert outcome.args == (overflow_error(expected[1]),)
     elif kind == "type error":
         _, text, cause = expected
         assert type(outcome) is TypeError, repr(outcome)
