@@ -38,4 +38,4 @@ venv=.venv-3.9-sanitized
 preload="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
 # The wheel tests build and type-check with other tools, which need no sanitizer.
 LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0 \
-  "$venv/bin/python" -m pytest --ignore=tests/test_wheel.py -p no:cacheprovider
+  "$venv/bin/python" -X dev -m pytest --ignore=tests/test_wheel.py -p no:cacheprovider

@@ -1,22 +1,21 @@
 #!/usr/bin/env bash
 # Runs the whole suite, warnings as errors throughout:
 #   1. the engine's GoogleTest suite;
-#   2. the Python suite against the module as pip installs it, on every CPython from 3.9 to
-#      3.13 found;
-#   3. both suites again with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   4. a valgrind memcheck session of the module;
-#   5. the engine's fuzzers, FUZZ_SECONDS (30 by default) each.
+#   2. the Python suite, in development mode, against the module as pip installs it, on
+#      every CPython from 3.9 to 3.15 found on this machine;
+#   3. both suites on a current Debian (unstable) with CPython 3.14, 3.15 and 3.14's debug
+#      build, in a debootstrap root;
+#   4. both suites again with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   5. a valgrind memcheck session of the module;
+#   6. the engine's fuzzers, FUZZ_SECONDS (30 by default) each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
 
-echo "== GoogleTest suite"
-cmake -S . -B build -DPLINX_WARNINGS_AS_ERRORS=ON
-cmake --build build -j2
-ctest --test-dir build --output-on-failure --no-tests=error -j2
-
+bash tools/run-core-tests.sh
 bash tools/test-pythons.sh
+bash tools/test-debian-unstable.sh
 bash tools/run-sanitizers.sh
 echo "== valgrind memcheck"
 bash tools/run-memcheck.sh
