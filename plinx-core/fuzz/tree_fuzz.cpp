@@ -11,7 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "plinx/tree.hpp"
+#include "tree.hpp"
 
 namespace {
 
@@ -39,18 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const plinx::ByteSpan leaves = rest;
 
   // The variable needs no more than the destiny, so even an empty op slice has one.
-  const double x = plinx::tree_variable(ops, destiny);
+  const double x = plinx::detail::tree_variable(ops, destiny);
   check(x >= 0.0 && x <= 100.0, "tree variable outside [0, 100]");
 
   if (ops.empty() || constants.empty() || leaves.empty()) {
     try {
-      plinx::tree_value(ops, constants, leaves, destiny);
+      plinx::detail::tree_value(ops, constants, leaves, destiny);
     } catch (const std::invalid_argument&) {
       return 0;
     }
     check(false, "an empty slice did not throw std::invalid_argument");
   }
-  check(std::isfinite(plinx::tree_value(ops, constants, leaves, destiny)),
+  check(std::isfinite(plinx::detail::tree_value(ops, constants, leaves, destiny)),
         "tree value is not finite");
   return 0;
 }

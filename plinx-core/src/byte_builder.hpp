@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "plinx/tree.hpp"
+#include "plinx/bytes.hpp"
 
 namespace plinx::detail {
 

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "plinx/engine.hpp"
 #include "utf8.hpp"
 
 // glibc declares only the GNU strerror_r under _GNU_SOURCE, which g++ always defines. The
@@ -108,11 +107,8 @@ OsRandom::~OsRandom() {
   if (const int fd = fallback_descriptor(); fd >= 0) calls_.close(fd);
 }
 
-void OsRandom::fill(std::span<std::uint8_t> buffer) {
-  const std::optional<SourceFailure> failure = system_call_available()
-                                                   ? fill_from_system_call(buffer)
-                                                   : fill_from_file(buffer);
-  if (failure) throw DrawError("Error: " + describe(*failure));
+std::optional<SourceFailure> OsRandom::fill(std::span<std::uint8_t> buffer) {
+  return system_call_available() ? fill_from_system_call(buffer) : fill_from_file(buffer);
 }
 
 bool OsRandom::system_call_available() {

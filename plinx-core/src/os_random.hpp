@@ -55,8 +55,9 @@ class OsRandom {
   OsRandom(const OsRandom&) = delete;
   OsRandom& operator=(const OsRandom&) = delete;
 
-  // Fills `buffer` completely or throws DrawError; never returns partial randomness.
-  void fill(std::span<std::uint8_t> buffer);
+  // Fills `buffer` completely, or says why it could not; the bytes of a failed fill are not
+  // randomness and must not be used.
+  [[nodiscard]] std::optional<SourceFailure> fill(std::span<std::uint8_t> buffer);
 
   // The descriptor the fallback holds, or -1 while it holds none.
   int fallback_descriptor() const { return fallback_fd_.load(std::memory_order_acquire); }

@@ -2,10 +2,10 @@
 
 #include "byte_builder.hpp"
 #include "fixed_text.hpp"
-#include "os_random.hpp"
+#include "scaling.hpp"
+#include "tree.hpp"
 
-namespace plinx {
-namespace detail {
+namespace plinx::detail {
 
 Digest seed_digest(std::int64_t destiny, const Nonce& nonce) {
   ByteBuilder<20 + std::tuple_size_v<Nonce>> input;
@@ -34,20 +34,12 @@ Digest result_digest(std::string_view fixed_text, const Digest& seed) {
   return sha256(input.view());
 }
 
-}  // namespace detail
-
-double Engine::pull(std::int64_t destiny) const {
-  Nonce nonce;
-  detail::process_random_source().fill(nonce);
-  return pull(destiny, nonce);
-}
-
-double Engine::pull(std::int64_t destiny, const Nonce& nonce) const {
-  const detail::Digest seed = detail::seed_digest(destiny, nonce);
-  const detail::Slices slices = detail::cut_slices(seed);
+double draw(std::int64_t destiny, const Nonce& nonce) {
+  const Digest seed = seed_digest(destiny, nonce);
+  const Slices slices = cut_slices(seed);
   const double value = tree_value(slices.ops, slices.constants, slices.leaves, destiny);
-  const detail::Digest result = detail::result_digest(detail::FixedText(value).view(), seed);
-  return detail::unit_interval(detail::leading_word(result));
+  const Digest result = result_digest(FixedText(value).view(), seed);
+  return unit_interval(leading_word(result));
 }
 
-}  // namespace plinx
+}  // namespace plinx::detail

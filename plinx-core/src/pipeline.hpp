@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "plinx/engine.hpp"
-#include "plinx/tree.hpp"
+#include "plinx/bytes.hpp"
 #include "sha256.hpp"
 
 namespace plinx::detail {
@@ -25,5 +24,9 @@ Slices cut_slices(const Digest& seed);
 
 // SHA-256 of the tree value's fixed text followed by the seed digest's first 8 bytes.
 Digest result_digest(std::string_view fixed_text, const Digest& seed);
+
+// The whole draw for a given nonce: seed digest, slices, tree, fixed text, result digest,
+// and its leading word scaled onto [0.0, 1.0].
+double draw(std::int64_t destiny, const Nonce& nonce);
 
 }  // namespace plinx::detail

@@ -1,14 +1,14 @@
-#include "plinx/tree.hpp"
+#include "tree.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 #include "byte_builder.hpp"
+#include "scaling.hpp"
 #include "sha256.hpp"
-#include "tree_walk.hpp"
 
-namespace plinx {
+namespace plinx::detail {
 namespace {
 
 // One walk over the tree. The cursors are shared by the whole walk, so the order in which
@@ -16,7 +16,7 @@ namespace {
 class Walk {
  public:
   Walk(ByteSpan ops, ByteSpan constants, ByteSpan leaves, double variable,
-       const detail::OperatorTables& operators, TreeObserver* observer)
+       const OperatorTables& operators, TreeObserver* observer)
       : ops_(ops),
         constants_(constants),
         leaves_(leaves),
@@ -30,7 +30,7 @@ class Walk {
     // The operator byte is taken before either child is walked (pre-order).
     const std::uint8_t op = ops_[op_position_];
     op_position_ = wrapped(op_position_ + 1, ops_.size());
-    const auto index = static_cast<std::size_t>((op >> 1) % detail::kOperatorCount);
+    const auto index = static_cast<std::size_t>((op >> 1) % kOperatorCount);
     if (op % 2 == 0) {
       const double left = node(depth - 1);
       const double right = node(depth - 1);
@@ -76,7 +76,7 @@ class Walk {
   ByteSpan constants_;
   ByteSpan leaves_;
   double x_;
-  const detail::OperatorTables& operators_;
+  const OperatorTables& operators_;
   TreeObserver* observer_;
   // The cyclic cursors are kept as positions in their slices. The op slice's first byte
   // chose the depth, so operators start at the second (which is the first again when the
@@ -89,21 +89,18 @@ class Walk {
 }  // namespace
 
 double tree_variable(ByteSpan ops, std::int64_t destiny) {
-  detail::ByteBuilder<24> input;
+  ByteBuilder<24> input;
   input.append_decimal(destiny);
   input.append(ops.first(std::min<std::size_t>(4, ops.size())));
-  const std::uint32_t word = detail::leading_word(detail::sha256(input.view()));
+  const std::uint32_t word = leading_word(sha256(input.view()));
   // Divide first, then multiply: the order is part of the value.
-  return detail::unit_interval(word) * 100.0;
+  return unit_interval(word) * 100.0;
 }
 
 double tree_value(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
                   TreeObserver* observer) {
-  return detail::evaluate_tree(ops, constants, leaves, destiny, detail::OperatorTables{},
-                               observer);
+  return evaluate_tree(ops, constants, leaves, destiny, OperatorTables{}, observer);
 }
-
-namespace detail {
 
 double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
                      const OperatorTables& operators, TreeObserver* observer) {
@@ -115,5 +112,4 @@ double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int
       .node(depth);
 }
 
-}  // namespace detail
-}  // namespace plinx
+}  // namespace plinx::detail

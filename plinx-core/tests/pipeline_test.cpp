@@ -7,6 +7,8 @@
 #include "hex.hpp"
 #include "pipeline.hpp"
 #include "plinx/engine.hpp"
+#include "scaling.hpp"
+#include "tree.hpp"
 
 namespace plinx::detail {
 namespace {

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "hex.hpp"
-#include "plinx/tree.hpp"
-#include "tree_walk.hpp"
+#include "tree.hpp"
 
-namespace plinx {
+namespace plinx::detail {
 namespace {
 
 using testing::from_hex;
@@ -192,17 +191,17 @@ Table table_of(Operator op) {
   return table;
 }
 
-const auto kInfiniteUnary = table_of<std::array<detail::UnaryOperator, 25>>(
+const auto kInfiniteUnary = table_of<std::array<UnaryOperator, 25>>(
     [](double) { return std::numeric_limits<double>::infinity(); });
-const auto kNanBinary = table_of<std::array<detail::BinaryOperator, 25>>(
+const auto kNanBinary = table_of<std::array<BinaryOperator, 25>>(
     [](double, double) { return std::numeric_limits<double>::quiet_NaN(); });
 const auto kAddBinary =
-    table_of<std::array<detail::BinaryOperator, 25>>([](double a, double b) { return a + b; });
+    table_of<std::array<BinaryOperator, 25>>([](double a, double b) { return a + b; });
 
-std::vector<TreeNode> walk_with(const detail::OperatorTables& tables,
+std::vector<TreeNode> walk_with(const OperatorTables& tables,
                                 const std::vector<std::uint8_t>& ops, std::int64_t destiny) {
   Recorder recorder;
-  detail::evaluate_tree(ops, std::vector<std::uint8_t>{0}, std::vector<std::uint8_t>(16, 0),
+  evaluate_tree(ops, std::vector<std::uint8_t>{0}, std::vector<std::uint8_t>(16, 0),
                         destiny, tables, &recorder);
   return recorder.nodes;
 }
@@ -256,4 +255,4 @@ TEST(Tree, EmptySlicesAreRejected) {
 }
 
 }  // namespace
-}  // namespace plinx
+}  // namespace plinx::detail

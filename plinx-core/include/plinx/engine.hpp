@@ -1,13 +1,11 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <stdexcept>
 
-namespace plinx {
+#include "plinx/bytes.hpp"
 
-// The eight bytes of operating-system randomness that make every draw fresh.
-using Nonce = std::array<std::uint8_t, 8>;
+namespace plinx {
 
 // A draw that could not complete because the random source failed. what() is the full
 // message, "Error: " followed by the source's description of the failure.

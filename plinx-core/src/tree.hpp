@@ -1,12 +1,13 @@
 #pragma once
 
-#include <cstddef>
+// The expression tree: generated from the seed digest's slices and evaluated in one walk.
+
 #include <cstdint>
-#include <span>
 
-namespace plinx {
+#include "operators.hpp"
+#include "plinx/bytes.hpp"
 
-using ByteSpan = std::span<const std::uint8_t>;
+namespace plinx::detail {
 
 // One evaluated node of the expression tree, reported after its children.
 struct TreeNode {
@@ -18,8 +19,8 @@ struct TreeNode {
     kBinary,     // a binary operator applied to two children
   };
   Kind kind;
-  int op_index;   // operator table index for kUnary and kBinary, otherwise -1
-  double value;   // the node's value after the finite guard
+  int op_index;  // operator table index for kUnary and kBinary, otherwise -1
+  double value;  // the node's value after the finite guard
 };
 
 // Receives every node of a walk in evaluation order; lets tests check a walk step by step.
@@ -37,4 +38,8 @@ double tree_variable(ByteSpan ops, std::int64_t destiny);
 double tree_value(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
                   TreeObserver* observer = nullptr);
 
-}  // namespace plinx
+// tree_value with the operator tables as a parameter.
+double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
+                     const OperatorTables& operators, TreeObserver* observer);
+
+}  // namespace plinx::detail
