@@ -13,7 +13,7 @@ constexpr const char kUnprintable[] = "<exception str() failed>";
 
 // A TypeError of the conversion names the argument, keeping the original's cause.
 [[noreturn]] void throw_conversion_error() {
-  PythonError error = fetch_pending_error();
+  PythonError error = take_error_or_resume_panic();
   if (error.type() != PyExc_TypeError) throw std::move(error);
   error.normalize();
   PyRef text = PyRef::steal(PyObject_Str(error.value()));

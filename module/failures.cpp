@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "process_wide.hpp"
+
 namespace pure_plinx {
 namespace {
 
@@ -21,22 +23,14 @@ constexpr const char kResumeNotice[] =
     "pure_plinx: a PanicException raised earlier came back through Python code.\n"
     "pure_plinx: resuming it as an internal failure; its Python traceback follows.\n";
 
-// Created on first need and kept until the process ends. Only ever touched with the
-// interpreter lock held.
+// Created on first need and kept until the process ends.
 PyObject* panic_type = nullptr;
 
 PyObject* get_or_create_panic_type() noexcept {
-  if (panic_type != nullptr) return panic_type;
-  PyObject* created = PyErr_NewExceptionWithDoc(kPanicExceptionName, kPanicExceptionDoc,
-                                                PyExc_BaseException, nullptr);
-  if (created == nullptr) return nullptr;
-  if (panic_type != nullptr) {
-    // Another creation finished first while this one ran; the stored type stays.
-    Py_DECREF(created);
-  } else {
-    panic_type = created;
-  }
-  return panic_type;
+  return create_once(panic_type, [] {
+    return PyRef::steal(PyErr_NewExceptionWithDoc(kPanicExceptionName, kPanicExceptionDoc,
+                                                  PyExc_BaseException, nullptr));
+  });
 }
 
 // The message of a PanicException that came back from Python code: its str(), or a fixed
@@ -124,7 +118,7 @@ void PythonError::restore() && noexcept {
 
 #endif
 
-PythonError fetch_pending_error() {
+PythonError take_error_or_resume_panic() {
   std::optional<PythonError> pending = PythonError::take_pending();
   if (!pending) {
     PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
@@ -137,7 +131,11 @@ PythonError fetch_pending_error() {
   return error;
 }
 
-void throw_pending_error() { throw fetch_pending_error(); }
+void drop_error_or_resume_panic() {
+  if (PyErr_Occurred()) take_error_or_resume_panic();
+}
+
+void throw_pending_error() { throw take_error_or_resume_panic(); }
 
 void throw_new_error(PyObject* type, const char* format, ...) {
   va_list arguments;

@@ -75,10 +75,14 @@ class ResumedPanic {
 };
 
 // Takes the error the interpreter has pending after a failed call, or a SystemError when a
-// call failed without setting one. A pending PanicException throws ResumedPanic instead.
-PythonError fetch_pending_error();
+// call failed without setting one. A pending PanicException is not taken but resumed: its
+// notice and traceback are printed and ResumedPanic is thrown.
+PythonError take_error_or_resume_panic();
 
-// Throws the pending error as fetch_pending_error() takes it.
+// Clears whatever error is pending, if any; a pending PanicException is resumed all the same.
+void drop_error_or_resume_panic();
+
+// Throws the pending error as take_error_or_resume_panic() takes it (or resumes a panic).
 [[noreturn]] void throw_pending_error();
 
 // Throws a new exception of `type` whose message is made by PyErr_Format.

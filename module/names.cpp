@@ -3,22 +3,20 @@
 #include <cstring>
 
 #include "failures.hpp"
+#include "process_wide.hpp"
 #include "py_ref.hpp"
 
 namespace pure_plinx {
 namespace {
 
 PyObject* intern_once(PyObject*& cell, const char* text) {
-  if (cell != nullptr) return cell;
-  PyObject* name = PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
-  if (name == nullptr) throw_pending_error();
-  PyUnicode_InternInPlace(&name);
-  if (cell == nullptr) {
-    cell = name;
-  } else {
-    Py_DECREF(name);
-  }
-  return cell;
+  return create_once(cell, [text] {
+    PyObject* name =
+        PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
+    if (name == nullptr) throw_pending_error();
+    PyUnicode_InternInPlace(&name);
+    return PyRef::steal(name);
+  });
 }
 
 PyObject* interned_all = nullptr;
@@ -37,8 +35,8 @@ std::string qualified_type_name(PyTypeObject* type) {
   const char* utf8 =
       name && PyUnicode_Check(name.get()) ? PyUnicode_AsUTF8AndSize(name.get(), &size) : nullptr;
   if (utf8 == nullptr) {
-    // The name only decorates a message, so its failure is dropped (a panic still resumes).
-    if (PyErr_Occurred()) fetch_pending_error();
+    // The name only decorates a message, so its failure is dropped.
+    drop_error_or_resume_panic();
     return "<failed to extract type name>";
   }
   return std::string(utf8, static_cast<std::size_t>(size));

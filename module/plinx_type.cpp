@@ -9,13 +9,17 @@
 #include "failures.hpp"
 #include "names.hpp"
 #include "plinx/engine.hpp"
+#include "process_wide.hpp"
 #include "py_ref.hpp"
 
 namespace pure_plinx {
 namespace {
 
-// An instance holds nothing but a borrow counter: 0 when free, n > 0 while n calls use it,
-// -1 for an exclusive borrow, which nothing takes.
+// An instance holds nothing but a borrow counter: 0 when free, n > 0 while n calls share it,
+// -1 while one caller holds it exclusively. Every call takes a shared borrow, and a call that
+// finds the instance held exclusively fails with "Already mutably borrowed". No code path
+// takes an exclusive borrow, so that failure cannot happen today; the counter stays because
+// it is part of the instance layout (basic size 24) that callers can see.
 struct PlinxObject {
   PyObject_HEAD
   Py_ssize_t borrow_count;
@@ -35,8 +39,8 @@ constexpr const char* kPullParameters[] = {"destiny"};
 constexpr ArgumentSpec kConstructorArguments{"Plinx", "__new__", {}, 0};
 constexpr ArgumentSpec kPullArguments{"Plinx", "pull", kPullParameters, 1};
 
-// Created on first need and kept until the process ends; used under the interpreter lock.
-PyTypeObject* created_type = nullptr;
+// Created on first need and kept until the process ends.
+PyObject* created_type = nullptr;
 
 // Holds a shared borrow of the receiver, and a reference to it, for the length of a call.
 class SharedBorrow {
@@ -174,18 +178,14 @@ PyRef create_type() {
 }  // namespace
 
 PyTypeObject* plinx_type() {
-  if (created_type != nullptr) return created_type;
-  PyRef type;
-  try {
-    type = create_type();
-  } catch (PythonError& cause) {
-    throw_initialization_error(std::move(cause));
-  }
-  // Should another creation have been stored meanwhile, it stays and this one is released.
-  if (created_type == nullptr) {
-    created_type = reinterpret_cast<PyTypeObject*>(type.release());
-  }
-  return created_type;
+  PyObject* type = create_once(created_type, [] {
+    try {
+      return create_type();
+    } catch (PythonError& cause) {
+      throw_initialization_error(std::move(cause));
+    }
+  });
+  return reinterpret_cast<PyTypeObject*>(type);
 }
 
 }  // namespace pure_plinx

@@ -7,6 +7,7 @@
 #include "failures.hpp"
 #include "names.hpp"
 #include "plinx_type.hpp"
+#include "process_wide.hpp"
 #include "py_ref.hpp"
 
 namespace pure_plinx {
@@ -26,7 +27,7 @@ PyModuleDef module_definition = {
 // use it.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
-// The module object, once an initialisation has completed. Guarded by the interpreter lock.
+// The module object, once an initialisation has completed.
 PyObject* module_cell = nullptr;
 
 void record_interpreter() {
@@ -42,7 +43,7 @@ void record_interpreter() {
 PyRef all_list(PyObject* module) {
   PyRef all = PyRef::steal(PyObject_GetAttr(module, all_name()));
   if (!all) {
-    PythonError error = fetch_pending_error();
+    PythonError error = take_error_or_resume_panic();
     if (!PyErr_GivenExceptionMatches(error.type(), PyExc_AttributeError)) throw std::move(error);
     all = PyRef::steal(PyList_New(0));
     if (!all) throw_pending_error();
@@ -75,16 +76,18 @@ void run_module_body(PyObject* module) {
   add_to_module(module, "__version__", version.get());
 }
 
+PyRef create_module() {
+  PyRef module = PyRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
+  if (!module) throw_pending_error();
+  run_module_body(module.get());
+  return module;
+}
+
 PyObject* initialise_module() {
   record_interpreter();
   // A repeated import (after the module left sys.modules) gets the same object back, and
   // the body does not run twice.
-  if (module_cell != nullptr) return PyRef::borrow(module_cell).release();
-  PyRef module = PyRef::steal(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
-  if (!module) throw_pending_error();
-  run_module_body(module.get());
-  if (module_cell == nullptr) module_cell = PyRef::borrow(module.get()).release();
-  return PyRef::borrow(module_cell).release();
+  return PyRef::borrow(create_once(module_cell, create_module)).release();
 }
 
 }  // namespace
