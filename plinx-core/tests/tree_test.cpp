@@ -143,11 +143,15 @@ TEST(Tree, EvenLeavesAreAllTheVariable) {
   const std::vector<std::uint8_t> even = {0x00, 0x02, 0xfe, 0x10};
   const Walked walked = walk({0x00, 0x00}, {0xff}, even, 77);
   const double x = tree_variable(std::vector<std::uint8_t>{0x00, 0x00}, 77);
+  // Depth 2 with binary operators only: four leaves, one per leaf byte.
+  int leaves = 0;
   for (const TreeNode& node : walked.nodes) {
     if (node.op_index >= 0) continue;
+    ++leaves;
     EXPECT_EQ(node.kind, Kind::kVariable);
     EXPECT_EQ(node.value, x);
   }
+  EXPECT_EQ(leaves, 4);
 }
 
 TEST(Tree, LeavesPastTheSliceAreTheVariableAndConsumeNoConstant) {
