@@ -12,16 +12,16 @@
 
 #include "pipeline.hpp"
 #include "plinx/engine.hpp"
-#include "tree.hpp"
 #include "sha256.hpp"
+#include "tree.hpp"
 
 namespace {
 
 // A different tree on every iteration, as in real use, without branch predictors learning
 // one walk: the next value of a small linear congruential sequence.
 std::int64_t next_destiny(std::int64_t destiny) {
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(destiny) * 6364136223846793005u +
-                                    1442695040888963407u) >> 20);
+  return static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(destiny) * 6364136223846793005u + 1442695040888963407u) >> 20);
 }
 
 void BM_PullFixedNonce(benchmark::State& state) {

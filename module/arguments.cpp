@@ -70,8 +70,8 @@ void bind_vector(const ArgumentSpec& spec, PyObject* const* arguments, Py_ssize_
   bind_positional(spec, arguments, positional_count, bound);
   const Py_ssize_t keyword_count = keyword_names ? PyTuple_GET_SIZE(keyword_names) : 0;
   for (Py_ssize_t index = 0; index < keyword_count; ++index) {
-    bind_keyword(spec, PyTuple_GET_ITEM(keyword_names, index),
-                 arguments[positional_count + index], bound);
+    bind_keyword(spec, PyTuple_GET_ITEM(keyword_names, index), arguments[positional_count + index],
+                 bound);
   }
   check_required(spec, bound);
 }

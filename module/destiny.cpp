@@ -22,8 +22,7 @@ constexpr const char kUnprintable[] = "<exception str() failed>";
     text = PyRef::steal(PyUnicode_FromString(kUnprintable));
     if (!text) throw_pending_error();
   }
-  const PyRef message =
-      PyRef::steal(PyUnicode_FromFormat("argument 'destiny': %U", text.get()));
+  const PyRef message = PyRef::steal(PyUnicode_FromFormat("argument 'destiny': %U", text.get()));
   if (!message) throw_pending_error();
   PyRef renamed = PyRef::steal(PyObject_CallOneArg(PyExc_TypeError, message.get()));
   if (!renamed) throw_pending_error();

@@ -163,8 +163,8 @@ void raise_panic(const std::string& message) noexcept {
   PyErr_Clear();
   PyObject* type = get_or_create_panic_type();
   if (type == nullptr) return;
-  const PyRef text = PyRef::steal(PyUnicode_DecodeUTF8(
-      message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  const PyRef text = PyRef::steal(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
   if (!text) return;
   PyRef instance = PyRef::steal(PyObject_CallOneArg(type, text.get()));
   if (!instance) return;
@@ -172,8 +172,7 @@ void raise_panic(const std::string& message) noexcept {
 }
 
 void abort_on_escaped_failure() noexcept {
-  std::fputs("pure_plinx: a failure escaped the containment of an entry point; aborting\n",
-             stderr);
+  std::fputs("pure_plinx: a failure escaped the containment of an entry point; aborting\n", stderr);
   std::abort();
 }
 

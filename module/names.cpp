@@ -11,8 +11,7 @@ namespace {
 
 PyObject* intern_once(PyObject*& cell, const char* text) {
   return create_once(cell, [text] {
-    PyObject* name =
-        PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
+    PyObject* name = PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
     if (name == nullptr) throw_pending_error();
     PyUnicode_InternInPlace(&name);
     return PyRef::steal(name);

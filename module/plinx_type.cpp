@@ -21,8 +21,7 @@ namespace {
 // takes an exclusive borrow, so that failure cannot happen today; the counter stays because
 // it is part of the instance layout (basic size 24) that callers can see.
 struct PlinxObject {
-  PyObject_HEAD
-  Py_ssize_t borrow_count;
+  PyObject_HEAD Py_ssize_t borrow_count;
 };
 static_assert(sizeof(PlinxObject) == 24, "the instance layout is the object header and a word");
 

@@ -93,6 +93,4 @@ PyObject* initialise_module() {
 }  // namespace
 }  // namespace pure_plinx
 
-PyMODINIT_FUNC PyInit_pure_plinx() {
-  return pure_plinx::contain(pure_plinx::initialise_module);
-}
+PyMODINIT_FUNC PyInit_pure_plinx() { return pure_plinx::contain(pure_plinx::initialise_module); }

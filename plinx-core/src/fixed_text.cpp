@@ -60,8 +60,8 @@ FixedText::FixedText(double value) {
     size_ = static_cast<std::size_t>(out + 10 - chars_.data());
     return;
   }
-  const auto result = std::to_chars(out, chars_.data() + chars_.size(), value,
-                                    std::chars_format::fixed, 10);
+  const auto result =
+      std::to_chars(out, chars_.data() + chars_.size(), value, std::chars_format::fixed, 10);
   size_ = static_cast<std::size_t>(result.ptr - chars_.data());
 }
 

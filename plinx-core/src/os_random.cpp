@@ -126,8 +126,7 @@ bool OsRandom::system_call_available() {
   return availability == Availability::kSystemCall;
 }
 
-std::optional<SourceFailure> OsRandom::fill_from_system_call(
-    std::span<std::uint8_t> buffer) const {
+std::optional<SourceFailure> OsRandom::fill_from_system_call(std::span<std::uint8_t> buffer) const {
   return fill_with(buffer, [this](std::uint8_t* data, std::size_t length) {
     return calls_.getrandom(data, length, 0);
   });

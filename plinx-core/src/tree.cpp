@@ -108,8 +108,7 @@ double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int
     throw std::invalid_argument("tree slices must not be empty");
   }
   const int depth = ops[0] % 3 + 2;
-  return Walk(ops, constants, leaves, tree_variable(ops, destiny), operators, observer)
-      .node(depth);
+  return Walk(ops, constants, leaves, tree_variable(ops, destiny), operators, observer).node(depth);
 }
 
 }  // namespace plinx::detail

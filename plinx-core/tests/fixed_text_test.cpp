@@ -1,3 +1,5 @@
+#include "fixed_text.hpp"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -7,8 +9,6 @@
 #include <random>
 #include <stdexcept>
 #include <string>
-
-#include "fixed_text.hpp"
 
 namespace plinx::detail {
 namespace {
@@ -32,20 +32,19 @@ TEST_P(FixedTextCase, RendersExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FixedTextCase,
-    ::testing::Values(
-        TextCase{638.0, "638.0000000000"}, TextCase{2.5, "2.5000000000"},
-        TextCase{0.5, "0.5000000000"}, TextCase{0.0, "0.0000000000"},
-        TextCase{-0.0, "-0.0000000000"},
-        // Exact ties at the eleventh decimal go to the even digit.
-        TextCase{1.0 / 2048, "0.0004882812"}, TextCase{3.0 / 2048, "0.0014648438"},
-        // Negative values that round to zero keep their sign.
-        TextCase{-1e-11, "-0.0000000000"}, TextCase{-4e-300, "-0.0000000000"},
-        TextCase{1e20, "100000000000000000000.0000000000"},
-        TextCase{-72.23359571589008, "-72.2335957159"},
-        TextCase{0.00000000005, "0.0000000001"},  // just above the tie as a double
-        TextCase{1.23456789015, "1.2345678901"},  // just below the tie as a double
-        TextCase{9.99999999995, "10.0000000000"},  // carries into a new integer digit
-        TextCase{std::numeric_limits<double>::denorm_min(), "0.0000000000"}));
+    ::testing::Values(TextCase{638.0, "638.0000000000"}, TextCase{2.5, "2.5000000000"},
+                      TextCase{0.5, "0.5000000000"}, TextCase{0.0, "0.0000000000"},
+                      TextCase{-0.0, "-0.0000000000"},
+                      // Exact ties at the eleventh decimal go to the even digit.
+                      TextCase{1.0 / 2048, "0.0004882812"}, TextCase{3.0 / 2048, "0.0014648438"},
+                      // Negative values that round to zero keep their sign.
+                      TextCase{-1e-11, "-0.0000000000"}, TextCase{-4e-300, "-0.0000000000"},
+                      TextCase{1e20, "100000000000000000000.0000000000"},
+                      TextCase{-72.23359571589008, "-72.2335957159"},
+                      TextCase{0.00000000005, "0.0000000001"},   // just above the tie as a double
+                      TextCase{1.23456789015, "1.2345678901"},   // just below the tie as a double
+                      TextCase{9.99999999995, "10.0000000000"},  // carries into a new integer digit
+                      TextCase{std::numeric_limits<double>::denorm_min(), "0.0000000000"}));
 
 TEST(FixedText, LargestDoubleWritesAllItsDigits) {
   const double largest = std::numeric_limits<double>::max();

@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
+#include "os_random.hpp"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
@@ -12,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "os_random.hpp"
 #include "plinx/bytes.hpp"
 
 namespace plinx::detail {
@@ -156,8 +156,8 @@ TEST_P(ProbeUnavailable, SwitchesToDevUrandomForTheRestOfTheSource) {
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);
   filled(source);
-  EXPECT_EQ(kernel.calls(), concat(concat({"getrandom 0 0"}, kOpenFallback),
-                                   {"read 101 8", "read 101 8"}));
+  EXPECT_EQ(kernel.calls(),
+            concat(concat({"getrandom 0 0"}, kOpenFallback), {"read 101 8", "read 101 8"}));
   EXPECT_EQ(source.fallback_descriptor(), kUrandomFd);
 }
 
@@ -165,8 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Errnos, ProbeUnavailable, ::testing::Values(ENOSYS, EPE
 
 TEST(OsRandom, RetriesInterruptedCallsAndCompletesShortReads) {
   ScriptedCalls kernel;
-  kernel.getrandom_replies = {Reply{0}, fails(EINTR), Reply{3}, fails(EINTR), Reply{1},
-                              Reply{4}};
+  kernel.getrandom_replies = {Reply{0}, fails(EINTR), Reply{3}, fails(EINTR), Reply{1}, Reply{4}};
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);  // bytes land in order, nothing skipped or repeated
   EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0", "getrandom 8 0",
@@ -185,17 +184,17 @@ struct FailureCase {
   const char* message;
 };
 
-const auto kFailureCases = ::testing::Values(
-    FailureCase{fails(EIO), "Error: Input/output error"},
-    FailureCase{fails(EAGAIN), "Error: Resource temporarily unavailable"},
-    FailureCase{fails(EFAULT), "Error: Bad address"},
-    FailureCase{fails(ENOSYS), "Error: Function not implemented"},
-    FailureCase{fails(4095), "Error: OS Error: 4095"},
-    FailureCase{fails(0), "Error: errno: did not return a positive value"},
-    FailureCase{fails(-5), "Error: errno: did not return a positive value"},
-    FailureCase{Reply{0}, "Error: unexpected situation"},
-    FailureCase{Reply{-2, EIO}, "Error: unexpected situation"},
-    FailureCase{Reply{9}, "Error: unexpected situation"});
+const auto kFailureCases =
+    ::testing::Values(FailureCase{fails(EIO), "Error: Input/output error"},
+                      FailureCase{fails(EAGAIN), "Error: Resource temporarily unavailable"},
+                      FailureCase{fails(EFAULT), "Error: Bad address"},
+                      FailureCase{fails(ENOSYS), "Error: Function not implemented"},
+                      FailureCase{fails(4095), "Error: OS Error: 4095"},
+                      FailureCase{fails(0), "Error: errno: did not return a positive value"},
+                      FailureCase{fails(-5), "Error: errno: did not return a positive value"},
+                      FailureCase{Reply{0}, "Error: unexpected situation"},
+                      FailureCase{Reply{-2, EIO}, "Error: unexpected situation"},
+                      FailureCase{Reply{9}, "Error: unexpected situation"});
 
 class SystemCallFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -236,8 +235,7 @@ TEST(OsRandomFallback, RetriesInterruptedOpensAndPolls) {
   EXPECT_EQ(kernel.calls(),
             (Calls{"getrandom 0 0", "open /dev/random ro,cloexec", "open /dev/random ro,cloexec",
                    "poll 100 1 -1 in", "poll 100 1 -1 in", "poll 100 1 -1 in", "close 100",
-                   "open /dev/urandom ro,cloexec", "open /dev/urandom ro,cloexec",
-                   "read 101 8"}));
+                   "open /dev/urandom ro,cloexec", "open /dev/urandom ro,cloexec", "read 101 8"}));
 }
 
 struct FallbackFailure {
@@ -268,15 +266,25 @@ TEST_P(FallbackOpenFailure, HoldsNoDescriptorAndTriesAgainNextTime) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, FallbackOpenFailure,
     ::testing::Values(
-        FallbackFailure{{fails(ENOENT)}, {}, "Error: No such file or directory",
+        FallbackFailure{{fails(ENOENT)},
+                        {},
+                        "Error: No such file or directory",
                         {"open /dev/random ro,cloexec"}},
-        FallbackFailure{{fails(0)}, {}, "Error: errno: did not return a positive value",
+        FallbackFailure{{fails(0)},
+                        {},
+                        "Error: errno: did not return a positive value",
                         {"open /dev/random ro,cloexec"}},
-        FallbackFailure{{}, {fails(EINVAL)}, "Error: Invalid argument",
+        FallbackFailure{{},
+                        {fails(EINVAL)},
+                        "Error: Invalid argument",
                         {"open /dev/random ro,cloexec", "poll 100 1 -1 in", "close 100"}},
-        FallbackFailure{{}, {fails(ENOMEM)}, "Error: Cannot allocate memory",
+        FallbackFailure{{},
+                        {fails(ENOMEM)},
+                        "Error: Cannot allocate memory",
                         {"open /dev/random ro,cloexec", "poll 100 1 -1 in", "close 100"}},
-        FallbackFailure{{Reply{kRandomFd}, fails(EACCES)}, {}, "Error: Permission denied",
+        FallbackFailure{{Reply{kRandomFd}, fails(EACCES)},
+                        {},
+                        "Error: Permission denied",
                         {"open /dev/random ro,cloexec", "poll 100 1 -1 in", "close 100",
                          "open /dev/urandom ro,cloexec"}}));
 

@@ -1,3 +1,5 @@
+#include "pipeline.hpp"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -5,7 +7,6 @@
 
 #include "fixed_text.hpp"
 #include "hex.hpp"
-#include "pipeline.hpp"
 #include "plinx/engine.hpp"
 #include "scaling.hpp"
 #include "tree.hpp"
@@ -67,8 +68,7 @@ TEST(Pipeline, ResultInputIsFixedTextThenFirstEightSeedBytes) {
   const Digest seed = seed_digest(4290, kZeroNonce);
   std::string expected_input = "-0.0000000000";
   expected_input.append(reinterpret_cast<const char*>(seed.data()), 8);
-  EXPECT_EQ(to_hex(result_digest("-0.0000000000", seed)),
-            to_hex(sha256(bytes_of(expected_input))));
+  EXPECT_EQ(to_hex(result_digest("-0.0000000000", seed)), to_hex(sha256(bytes_of(expected_input))));
 }
 
 Digest digest_with_split_byte(std::uint8_t split) {
@@ -114,9 +114,8 @@ TEST_P(SliceCut, MatchesTable) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SliceCut,
-                         ::testing::Values(CutRow{0, 0, 1}, CutRow{27, 27, 28},
-                                           CutRow{28, 0, 2}, CutRow{100, 16, 23},
-                                           CutRow{255, 3, 19}));
+                         ::testing::Values(CutRow{0, 0, 1}, CutRow{27, 27, 28}, CutRow{28, 0, 2},
+                                           CutRow{100, 16, 23}, CutRow{255, 3, 19}));
 
 TEST(Pipeline, FixedNonceMakesTheDrawAPureFunction) {
   const Nonce nonce{1, 2, 3, 4, 5, 6, 7, 8};

@@ -1,3 +1,5 @@
+#include "tree.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "hex.hpp"
-#include "tree.hpp"
 
 namespace plinx::detail {
 namespace {
@@ -134,7 +135,7 @@ TEST(Tree, OpCursorWrapsToTheFirstByte) {
   const std::vector<std::uint8_t> ops = {0x01, 0x00};
   const Walked walked = walk(ops, {0x00}, std::vector<std::uint8_t>(28, 0), 5);
   ASSERT_FALSE(walked.nodes.empty());
-  EXPECT_EQ(walked.nodes.back().kind, Kind::kBinary);   // root: cursor 1 -> 0x00
+  EXPECT_EQ(walked.nodes.back().kind, Kind::kBinary);  // root: cursor 1 -> 0x00
   EXPECT_EQ(walked.nodes.back().op_index, 0);
   EXPECT_EQ(walked.nodes[walked.nodes.size() - 2].kind, Kind::kUnary);  // cursor 2 -> 0x01
 }
@@ -163,9 +164,8 @@ TEST(Tree, LeavesPastTheSliceAreTheVariableAndConsumeNoConstant) {
   for (const TreeNode& node : walked.nodes) {
     if (node.op_index < 0) leaf_kinds.push_back(node.kind);
   }
-  EXPECT_EQ(leaf_kinds,
-            (std::vector<Kind>{Kind::kConstant, Kind::kExhausted, Kind::kExhausted,
-                               Kind::kExhausted}));
+  EXPECT_EQ(leaf_kinds, (std::vector<Kind>{Kind::kConstant, Kind::kExhausted, Kind::kExhausted,
+                                           Kind::kExhausted}));
   EXPECT_EQ(walked.value, (constant_from(0, 1) + x) + (x + x));
 }
 
@@ -202,11 +202,11 @@ const auto kNanBinary = table_of<std::array<BinaryOperator, 25>>(
 const auto kAddBinary =
     table_of<std::array<BinaryOperator, 25>>([](double a, double b) { return a + b; });
 
-std::vector<TreeNode> walk_with(const OperatorTables& tables,
-                                const std::vector<std::uint8_t>& ops, std::int64_t destiny) {
+std::vector<TreeNode> walk_with(const OperatorTables& tables, const std::vector<std::uint8_t>& ops,
+                                std::int64_t destiny) {
   Recorder recorder;
-  evaluate_tree(ops, std::vector<std::uint8_t>{0}, std::vector<std::uint8_t>(16, 0),
-                        destiny, tables, &recorder);
+  evaluate_tree(ops, std::vector<std::uint8_t>{0}, std::vector<std::uint8_t>(16, 0), destiny,
+                tables, &recorder);
   return recorder.nodes;
 }
 

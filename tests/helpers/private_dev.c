@@ -19,11 +19,11 @@
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -47,7 +47,8 @@ static int make_node(const char* path, mode_t mode, const char* numbers) {
 
 static int make_entry(const char* name, const char* kind) {
   char path[256];
-  if (strchr(name, '/') != NULL || snprintf(path, sizeof path, "/dev/%s", name) >= (int)sizeof path) {
+  if (strchr(name, '/') != NULL ||
+      snprintf(path, sizeof path, "/dev/%s", name) >= (int)sizeof path) {
     errno = EINVAL;
     return -1;
   }
