@@ -72,7 +72,7 @@ BENCHMARK(BM_PullFromKernel);
 
 // The system call a kernel pull makes, as the engine makes it.
 void BM_Getrandom8(benchmark::State& state) {
-  std::array<std::uint8_t, 8> nonce;
+  std::array<std::uint8_t, 8> nonce{};
   for (auto _ : state) {
     benchmark::DoNotOptimize(syscall(SYS_getrandom, nonce.data(), nonce.size(), 0));
     benchmark::ClobberMemory();

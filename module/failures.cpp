@@ -120,7 +120,9 @@ void PythonError::restore() && noexcept {
 
 PythonError take_error_or_resume_panic() {
   std::optional<PythonError> pending = PythonError::take_pending();
-  if (!pending) {
+  // A call failed without setting an error. PyErr_SetString leaves one pending whatever
+  // happens (a MemoryError at worst), so this runs at most once.
+  while (!pending) {
     PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
     pending = PythonError::take_pending();
   }
@@ -132,7 +134,7 @@ PythonError take_error_or_resume_panic() {
 }
 
 void drop_error_or_resume_panic() {
-  if (PyErr_Occurred()) take_error_or_resume_panic();
+  if (PyErr_Occurred()) (void)take_error_or_resume_panic();
 }
 
 void throw_pending_error() { throw take_error_or_resume_panic(); }
@@ -172,7 +174,8 @@ void raise_panic(const std::string& message) noexcept {
 }
 
 void abort_on_escaped_failure() noexcept {
-  std::fputs("pure_plinx: a failure escaped the containment of an entry point; aborting\n", stderr);
+  (void)std::fputs("pure_plinx: a failure escaped the containment of an entry point; aborting\n",
+                   stderr);
   std::abort();
 }
 

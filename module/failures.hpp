@@ -7,6 +7,7 @@
 #include <optional>
 #include <source_location>
 #include <string>
+#include <utility>
 
 #include "py_ref.hpp"
 
@@ -110,7 +111,7 @@ template <typename Body>
 PyObject* contain(Body&& body) noexcept {
   try {
     try {
-      return body();
+      return std::forward<Body>(body)();
     } catch (PythonError& error) {
       std::move(error).restore();
     } catch (const ResumedPanic& panic) {

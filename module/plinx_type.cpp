@@ -53,6 +53,8 @@ class SharedBorrow {
   }
   SharedBorrow(const SharedBorrow&) = delete;
   SharedBorrow& operator=(const SharedBorrow&) = delete;
+  SharedBorrow(SharedBorrow&&) = delete;
+  SharedBorrow& operator=(SharedBorrow&&) = delete;
   ~SharedBorrow() {
     --receiver_->borrow_count;
     Py_DECREF(reinterpret_cast<PyObject*>(receiver_));

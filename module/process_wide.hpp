@@ -2,6 +2,8 @@
 
 #include <Python.h>
 
+#include <utility>
+
 #include "py_ref.hpp"
 
 namespace pure_plinx {
@@ -14,7 +16,7 @@ namespace pure_plinx {
 template <typename Create>
 PyObject* create_once(PyObject*& cell, Create&& create) {
   if (cell != nullptr) return cell;
-  PyRef created = create();
+  PyRef created = std::forward<Create>(create)();
   if (!created) return nullptr;
   if (cell == nullptr) cell = created.release();
   return cell;

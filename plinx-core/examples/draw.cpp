@@ -12,16 +12,16 @@ int main(int argc, char** argv) {
   const char* end = text + std::strlen(text);
   const auto parsed = std::from_chars(text, end, destiny);
   if (argc != 2 || parsed.ec != std::errc() || parsed.ptr != end) {
-    std::fprintf(stderr, "usage: plinx-draw DESTINY (a signed 64-bit integer)\n");
+    (void)std::fputs("usage: plinx-draw DESTINY (a signed 64-bit integer)\n", stderr);
     return 2;
   }
   try {
     char shortest[32];
     const double drawn = plinx::Engine{}.pull(destiny);
     *std::to_chars(shortest, shortest + sizeof shortest - 1, drawn).ptr = '\0';
-    std::printf("%s\n", shortest);
+    (void)std::printf("%s\n", shortest);
   } catch (const plinx::DrawError& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    (void)std::fprintf(stderr, "%s\n", error.what());
     return 1;
   }
   return 0;

@@ -46,7 +46,7 @@ std::optional<std::uint64_t> scaled_by_ten_to_the_ten(double value) {
 // Two exact routes to printf's "%.10f": integer arithmetic for the moderate values most
 // trees produce, std::to_chars for the rest. Neither consults the locale, which would
 // otherwise turn the point into a comma for a caller who set LC_NUMERIC.
-FixedText::FixedText(double value) {
+FixedText::FixedText(double value) {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   if (!std::isfinite(value)) throw std::invalid_argument("fixed text needs a finite value");
   char* out = chars_.data();
   if (const std::optional<std::uint64_t> scaled = scaled_by_ten_to_the_ten(value)) {

@@ -19,6 +19,7 @@ class FixedText {
   std::string_view view() const { return std::string_view(chars_.data(), size_); }
 
  private:
+  // Written before it is read, so not zeroed first: that would cost every draw.
   std::array<char, kMaxLength> chars_;
   std::size_t size_;
 };

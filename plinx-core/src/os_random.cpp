@@ -13,7 +13,8 @@
 // glibc declares only the GNU strerror_r under _GNU_SOURCE, which g++ always defines. The
 // XSI variant reports unknown error numbers and truncation as failures instead of quietly
 // writing "Unknown error N", and the messages rely on that.
-extern "C" int __xpg_strerror_r(int error_number, char* buffer, std::size_t length);
+extern "C" int __xpg_strerror_r(  // NOLINT(bugprone-reserved-identifier): glibc's own name
+    int error_number, char* buffer, std::size_t length);
 
 namespace plinx::detail {
 namespace {
@@ -45,6 +46,8 @@ class ScopedDescriptor {
   }
   ScopedDescriptor(const ScopedDescriptor&) = delete;
   ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+  ScopedDescriptor(ScopedDescriptor&&) = delete;
+  ScopedDescriptor& operator=(ScopedDescriptor&&) = delete;
   int get() const { return fd_; }
 
  private:

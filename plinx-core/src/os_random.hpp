@@ -54,6 +54,8 @@ class OsRandom {
   ~OsRandom();
   OsRandom(const OsRandom&) = delete;
   OsRandom& operator=(const OsRandom&) = delete;
+  OsRandom(OsRandom&&) = delete;
+  OsRandom& operator=(OsRandom&&) = delete;
 
   // Fills `buffer` completely, or says why it could not; the bytes of a failed fill are not
   // randomness and must not be used.

@@ -15,7 +15,7 @@ namespace {
 
 std::string printf_fixed(double value) {
   char text[400];
-  std::snprintf(text, sizeof text, "%.10f", value);
+  (void)std::snprintf(text, sizeof text, "%.10f", value);
   return text;
 }
 
@@ -91,9 +91,9 @@ TEST(FixedText, AgreesWithPrintfOnTiesAndPowers) {
 }
 
 TEST(FixedText, RejectsNonFiniteValues) {
-  EXPECT_THROW(FixedText(std::numeric_limits<double>::infinity()), std::invalid_argument);
-  EXPECT_THROW(FixedText(-std::numeric_limits<double>::infinity()), std::invalid_argument);
-  EXPECT_THROW(FixedText(std::numeric_limits<double>::quiet_NaN()), std::invalid_argument);
+  EXPECT_THROW(FixedText{std::numeric_limits<double>::infinity()}, std::invalid_argument);
+  EXPECT_THROW(FixedText{-std::numeric_limits<double>::infinity()}, std::invalid_argument);
+  EXPECT_THROW(FixedText{std::numeric_limits<double>::quiet_NaN()}, std::invalid_argument);
 }
 
 }  // namespace

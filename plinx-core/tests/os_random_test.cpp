@@ -293,6 +293,7 @@ TEST(OsRandomFallback, OpensOneDescriptorForManyThreads) {
   kernel.getrandom_missing = true;
   OsRandom source(kernel);
   std::vector<std::thread> threads;
+  threads.reserve(8);
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&source] {
       for (int i = 0; i < 200; ++i) filled(source);

@@ -190,7 +190,7 @@ TEST(Tree, ConstantEndsAreZeroAndOneHundred) {
 // guard is exercised with substitute tables.
 template <typename Table, typename Operator>
 Table table_of(Operator op) {
-  Table table;
+  Table table{};
   table.fill(op);
   return table;
 }
