@@ -1,6 +1,8 @@
 """Times Plinx.pull against the other ways Python code gets a random number.
 
-    python bench/pull_bench.py [--markdown] [--repeat N] [--seconds S] [--clock wall|cpu]
+    python -m bench.pull_bench [--markdown] [--repeat N] [--seconds S] [--clock wall|cpu]
+
+run from the repository root, where the model of a draw, plinx_model, is importable.
 
 Every candidate runs in this one process. Each is first calibrated so that one timed loop
 lasts about S seconds; then the loops run in N rounds, all candidates once per round in a
@@ -20,13 +22,10 @@ import statistics
 import sys
 import time
 import timeit
-from pathlib import Path
 
+import plinx_model
 import pure_plinx
 from pure_plinx import Plinx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import pull_model  # noqa: E402
 
 TYPICAL_DESTINIES = {"4290": 4290, "0": 0, "2**40": 2**40, "-7": -7}
 BASELINE = "os.urandom(8)"
@@ -46,7 +45,7 @@ def candidates():
         (BASELINE, "urandom(8)", {"urandom": os.urandom}),
         ("SystemRandom().random()", "r.random()", {"r": system_random}),
         ("random.random()", "r()", {"r": random.random}),
-        ("pull_model.pull(4290)", "pull(d)", {"pull": pull_model.pull, "d": 4290}),
+        ("plinx_model.pull(4290)", "pull(d)", {"pull": plinx_model.pull, "d": 4290}),
     ]
     return found
 
@@ -104,7 +103,7 @@ def print_checks(medians):
     pull = medians[pull_name]
     urandom = medians[BASELINE]
     system_random = medians["SystemRandom().random()"]
-    model = medians["pull_model.pull(4290)"]
+    model = medians["plinx_model.pull(4290)"]
     checks = [
         (pull <= 1.6 * urandom,
          f"pull <= 1.6 x {BASELINE}: {pull:,.0f} ns ({pull_name}) vs {1.6 * urandom:,.0f} ns"

@@ -1,13 +1,16 @@
 import os
-import shutil
 import subprocess
 import sys
-import textwrap
 from pathlib import Path
 
 import pytest
 
-HELPERS = Path(__file__).parent / "helpers"
+from helpers.build import build_helpers
+
+TESTS = Path(__file__).parent
+# Programs for other interpreters and for the type checkers, not tests: importing them here
+# would run them.
+collect_ignore = ["scenarios", "typing_snippets"]
 # Fresh interpreters run in development mode when the suite does.
 DEV_MODE = ["-X", "dev"] if sys.flags.dev_mode else []
 
@@ -24,22 +27,9 @@ def pytest_sessionfinish(session):
 
 @pytest.fixture(scope="session")
 def helper_binaries(tmp_path_factory):
-    """Compiles the C test helpers once per session: programs that set up a process and exec
-    the interpreter, and libraries preloaded into it. Keys are the names without extension."""
-    compiler = shutil.which("cc") or shutil.which("gcc")
-    assert compiler, "a C compiler is needed to build the test helpers"
-    out = tmp_path_factory.mktemp("helpers")
-    built = {}
-    for name in ("deny_getrandom", "private_dev"):
-        built[name] = out / name
-        subprocess.run([compiler, "-O2", "-o", built[name], HELPERS / f"{name}.c"], check=True)
-    for name in ("fixed_nonce", "count_allocations", "signal_probe"):
-        built[name] = out / f"{name}.so"
-        subprocess.run(
-            [compiler, "-O2", "-shared", "-fPIC", "-o", built[name], HELPERS / f"{name}.c"],
-            check=True,
-        )
-    return built
+    """The C test helpers (helpers/build.py), built once per session. Keys are the names
+    without extension."""
+    return build_helpers(tmp_path_factory.mktemp("helpers"))
 
 
 # A debug build's allocator (mimalloc) seeds itself from getrandom, or /dev/urandom after
@@ -53,24 +43,25 @@ def without_allocator_warnings(stderr):
 
 
 @pytest.fixture(scope="session")
-def run_python(helper_binaries):
-    """Runs a snippet in a fresh interpreter, since the random source decides once per process.
+def run_scenario(helper_binaries):
+    """Runs `python -m scenarios.NAME ARGUMENT...` in a fresh interpreter, since the random
+    source decides once per process.
 
     deny_getrandom=N makes every getrandom system call fail with errno N (0: return 0 bytes);
     nonce="hex" makes getrandom hand out those bytes instead of randomness; wrapper is a
-    command put in front of everything, extra_env adds variables, timeout bounds a snippet
+    command put in front of everything, extra_env adds variables, timeout bounds a scenario
     that could block for good.
     """
 
-    def run(code, *, deny_getrandom=None, nonce=None, wrapper=(), extra_env=None, check=True,
-            timeout=600):
+    def run(name, *arguments, deny_getrandom=None, nonce=None, wrapper=(), extra_env=None,
+            check=True, timeout=600):
         env = dict(os.environ)
         # Python seeds its hashes from getrandom at start-up unless given a seed.
         env["PYTHONHASHSEED"] = "0"
-        # Snippets may import the tests' shared helpers, such as destiny_objects.
-        env["PYTHONPATH"] = str(Path(__file__).parent)
+        # The scenarios, and the tests' shared helpers they import, such as destiny_objects.
+        env["PYTHONPATH"] = str(TESTS)
         env.update(extra_env or {})
-        command = [sys.executable, *DEV_MODE, "-c", textwrap.dedent(code)]
+        command = [sys.executable, *DEV_MODE, "-m", f"scenarios.{name}", *map(str, arguments)]
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command
         # A wrapper such as private_dev runs first and execs the rest.

@@ -120,38 +120,10 @@ def test_conversion_never_uses_int():
 
 
 # With getrandom answering a fixed nonce, a draw depends on the destiny alone, which shows the
-# destiny each form of argument really delivered.
-FIXED_DRAWS = """
-    import json
-    from destiny_objects import Index, IntWithOwnIndex
-    from pure_plinx import Plinx
-
-    plinx = Plinx()
-    draws = {
-        "4290": plinx.pull(4290),
-        "4290 again": Plinx().pull(4290),
-        "5": plinx.pull(5),
-        "destiny=5": plinx.pull(destiny=5),
-        "Index(5)": plinx.pull(Index(5)),
-        "1": plinx.pull(1),
-        "True": plinx.pull(True),
-        "0": plinx.pull(0),
-        "False": plinx.pull(False),
-        "3": plinx.pull(3),
-        "IntWithOwnIndex(3)": plinx.pull(IntWithOwnIndex(3)),
-        "99": plinx.pull(99),
-        "-1": plinx.pull(-1),
-        "Index(-1)": plinx.pull(Index(-1)),
-        "min": plinx.pull(-2**63),
-        "max": plinx.pull(2**63 - 1),
-    }
-    print(json.dumps({name: repr(drawn) for name, drawn in draws.items()}))
-"""
-
-
+# destiny each form of argument really delivered (scenarios/fixed_draws.py).
 @pytest.fixture(scope="module")
-def fixed_draws(run_python):
-    output = run_python(FIXED_DRAWS, nonce="0000000000000000").stdout
+def fixed_draws(run_scenario):
+    output = run_scenario("fixed_draws", nonce="0000000000000000").stdout
     return {name: float(text) for name, text in json.loads(output).items()}
 
 

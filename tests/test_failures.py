@@ -5,23 +5,6 @@ import re
 
 import pytest
 
-FIRST_PANIC = """
-    import json, sys
-    from pure_plinx import Plinx
-
-    def capture_panic(destiny):
-        try:
-            Plinx().pull(destiny)
-        except Exception:
-            sys.exit("the failure was caught as an Exception")
-        except BaseException as error:
-            return error
-        sys.exit("the draw did not fail")
-
-    panic = capture_panic(4290)
-    Panic = type(panic)
-"""
-
 REPORT = re.compile(r"^.*thread '[^']+'.* at \S+\.cpp:\d+: (?P<message>.*)$", re.MULTILINE)
 
 
@@ -42,24 +25,8 @@ def reported_messages(stderr):
         (0, "Error: unexpected situation"),
     ],
 )
-def test_failing_getrandom_raises_panic_exception(run_python, error_number, message):
-    result = run_python(
-        FIRST_PANIC
-        + """
-    print(json.dumps({
-        "message": str(panic),
-        "args": list(panic.args),
-        "module": Panic.__module__,
-        "name": Panic.__name__,
-        "qualname": Panic.__qualname__,
-        "bases": [base.__name__ for base in Panic.__bases__],
-        "doc": Panic.__doc__,
-        "same type next time": type(capture_panic(-1)) is Panic,
-        "raised from None": panic.__cause__ is None and panic.__context__ is None,
-    }))
-    """,
-        deny_getrandom=error_number,
-    )
+def test_failing_getrandom_raises_panic_exception(run_scenario, error_number, message):
+    result = run_scenario("panic_exception", deny_getrandom=error_number)
     seen = json.loads(result.stdout)
     assert seen["message"] == message
     assert seen["args"] == [message]
@@ -69,22 +36,14 @@ def test_failing_getrandom_raises_panic_exception(run_python, error_number, mess
     assert seen["bases"] == ["BaseException"]
     assert "BaseException" in seen["doc"] and "SystemExit" in seen["doc"]
     assert seen["same type next time"] and seen["raised from None"]
+    # Only a failure hands the type out: the module has no name for it.
+    assert seen["exported as"] == []
     # One report per failed draw, each naming the failure.
     assert reported_messages(result.stderr) == [message, message]
 
 
-def test_uncaught_panic_ends_the_program_with_a_traceback(run_python):
-    result = run_python(
-        """
-        from pure_plinx import Plinx
-        try:
-            Plinx().pull(7)
-        except Exception:
-            print("handled")
-        """,
-        deny_getrandom=errno.EIO,
-        check=False,
-    )
+def test_uncaught_panic_ends_the_program_with_a_traceback(run_scenario):
+    result = run_scenario("uncaught_panic", deny_getrandom=errno.EIO, check=False)
     assert result.returncode == 1
     assert result.stdout == ""
     assert result.stderr.rstrip().endswith("pyo3_runtime.PanicException: Error: Input/output error")
@@ -92,24 +51,8 @@ def test_uncaught_panic_ends_the_program_with_a_traceback(run_python):
 
 
 @pytest.mark.parametrize("error_number", [errno.ENOSYS, errno.EPERM])
-def test_unavailable_getrandom_falls_back_to_dev_urandom(run_python, error_number):
-    result = run_python(
-        """
-        import json
-        from helpers.devices import held_devices, opened_close_on_exec
-        from pure_plinx import Plinx
-
-        def urandom_descriptors():
-            return held_devices().get("/dev/urandom", [])
-
-        before = urandom_descriptors()
-        draws = [Plinx().pull(destiny) for destiny in range(2000)]
-        after = urandom_descriptors()
-        print(json.dumps({"before": before, "after": after, "draws": draws,
-                          "cloexec": opened_close_on_exec(after[0])}))
-        """,
-        deny_getrandom=error_number,
-    )
+def test_unavailable_getrandom_falls_back_to_dev_urandom(run_scenario, error_number):
+    result = run_scenario("urandom_fallback", deny_getrandom=error_number)
     seen = json.loads(result.stdout)
     assert seen["before"] == [] and len(seen["after"]) == 1
     assert seen["cloexec"]
@@ -118,34 +61,11 @@ def test_unavailable_getrandom_falls_back_to_dev_urandom(run_python, error_numbe
     assert result.stderr == ""
 
 
-RESUME = """
-    from destiny_objects import Raising
-
-    def outcome(destiny):
-        try:
-            Plinx().pull(destiny)
-        except BaseException as error:
-            return error
-"""
+RESUMING = "--- resuming ---"
 
 
-def test_panic_from_index_is_resumed(run_python):
-    result = run_python(
-        FIRST_PANIC
-        + RESUME
-        + """
-    print("--- resuming ---", file=sys.stderr, flush=True)
-    original = Panic("boom from __index__")
-    resumed = outcome(Raising(original))
-    print(json.dumps({
-        "type is Panic": type(resumed) is Panic,
-        "new object": resumed is not original,
-        "message": str(resumed),
-        "args": list(resumed.args),
-    }))
-    """,
-        deny_getrandom=errno.EIO,
-    )
+def test_panic_from_index_is_resumed(run_scenario):
+    result = run_scenario("panic_from_index", "resumed", RESUMING, deny_getrandom=errno.EIO)
     seen = json.loads(result.stdout)
     assert seen == {
         "type is Panic": True,
@@ -153,7 +73,7 @@ def test_panic_from_index_is_resumed(run_python):
         "message": "boom from __index__",
         "args": ["boom from __index__"],
     }
-    resumed_part = result.stderr.split("--- resuming ---\n", 1)[1]
+    resumed_part = result.stderr.split(RESUMING + "\n", 1)[1]
     notice, traceback = resumed_part.split("Traceback (most recent call last):\n", 1)
     assert len(notice.splitlines()) == 2 and "resum" in notice.lower()
     assert "in __index__" in traceback
@@ -162,64 +82,25 @@ def test_panic_from_index_is_resumed(run_python):
     assert reported_messages(resumed_part) == []
 
 
-def test_panic_without_printable_message_is_resumed_with_a_fixed_one(run_python):
-    result = run_python(
-        FIRST_PANIC
-        + RESUME
-        + """
-    class Unprintable:
-        def __str__(self):
-            raise ValueError("cannot print")
-
-    print(str(outcome(Raising(Panic(Unprintable())))))
-    """,
-        deny_getrandom=errno.EIO,
-    )
+def test_panic_without_printable_message_is_resumed_with_a_fixed_one(run_scenario):
+    result = run_scenario("panic_from_index", "unprintable", deny_getrandom=errno.EIO)
     assert result.stdout == "Unwrapped panic from Python code\n"
 
 
-def test_subclass_of_panic_from_index_passes_through(run_python):
-    result = run_python(
-        FIRST_PANIC
-        + RESUME
-        + """
-    class Derived(Panic):
-        pass
-
-    original = Derived("derived")
-    print(outcome(Raising(original)) is original)
-    """,
-        deny_getrandom=errno.EIO,
-    )
+def test_subclass_of_panic_from_index_passes_through(run_scenario):
+    result = run_scenario("panic_from_index", "derived", deny_getrandom=errno.EIO)
     assert result.stdout == "True\n"
     assert "Traceback" not in result.stderr.split("Error: Input/output error", 1)[1]
 
 
-# _testcapi.set_nomemory(0, 1) makes the next allocation of Python's allocators fail. The
-# floats held alive first drain the float free list, so the result float needs an allocation.
+# The next allocation of Python's allocators fails during the call: the result's, once the
+# float free list is drained (scenarios/result_allocation_failure.py).
 @pytest.mark.parametrize(
     "call",
-    ["repr(plinx)", "plinx.pull(4290)"],
+    [pytest.param("repr", id="repr(plinx)"), pytest.param("pull", id="plinx.pull(4290)")],
 )
-def test_failing_result_allocation_is_printed_then_raised_as_panic(run_python, call):
-    result = run_python(
-        f"""
-        import _testcapi
-        from pure_plinx import Plinx
-
-        plinx = Plinx()
-        floats = [number + 0.5 for number in range(1000)]
-        try:
-            _testcapi.set_nomemory(0, 1)
-            {call}
-        except BaseException as error:
-            _testcapi.remove_mem_hooks()
-            print(type(error).__module__, type(error).__name__, error.args)
-        else:
-            _testcapi.remove_mem_hooks()
-            print("no failure")
-        """
-    )
+def test_failing_result_allocation_is_printed_then_raised_as_panic(run_scenario, call):
+    result = run_scenario("result_allocation_failure", call)
     assert result.stdout == "pyo3_runtime PanicException ('Python API call failed',)\n"
     printed, report = result.stderr.splitlines()
     assert printed == "MemoryError"

@@ -1,4 +1,4 @@
-"""The installed module against bench/pull_model.py, the plain-Python model of one draw.
+"""The installed module against plinx_model, the plain-Python model of one draw.
 
 With getrandom answering a fixed nonce, a draw is a pure function of the destiny, so the
 module and the model must agree to the last bit for every destiny and nonce.
@@ -6,13 +6,10 @@ module and the model must agree to the last bit for every destiny and nonce.
 import hashlib
 import json
 import math
-import sys
-from pathlib import Path
 
 import pytest
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "bench"))
-import pull_model  # noqa: E402
+import plinx_model
 
 NONCES = ["0000000000000000", "ffffffffffffffff", "0123456789abcdef", "5a3cc3a50ff0e11e"]
 
@@ -33,18 +30,10 @@ RARE_TURNS = [3322, -591, -8664, 3306, -9130, 2529, -5376, 1720, -605]
 
 DESTINIES = sorted(set(range(-150, 151)) | set(EDGES) | set(RARE_TURNS))
 
-PULL_ALL = """
-    import json
-    from pure_plinx import Plinx
-
-    plinx = Plinx()
-    print(json.dumps([plinx.pull(destiny).hex() for destiny in {destinies}]))
-"""
-
 
 def seed_slices(destiny, nonce):
-    seed = hashlib.sha256(pull_model.decimal_text(destiny) + nonce).digest()
-    return pull_model.cut_slices(seed)
+    seed = hashlib.sha256(plinx_model.decimal_text(destiny) + nonce).digest()
+    return plinx_model.cut_slices(seed)
 
 
 def test_model_reproduces_the_worked_example():
@@ -52,9 +41,9 @@ def test_model_reproduces_the_worked_example():
     assert ops.hex() == "9eae5c90853aa4a80632"
     assert constants.hex() == "638e498d2c1f1c58"
     assert leaves.hex() == "1b67959c920473b36216f19a"
-    assert pull_model.tree_variable(ops, 4290) == 72.23359571589008
-    assert pull_model.tree_value(ops, constants, leaves, 4290) == 638.0
-    assert pull_model.draw(4290, bytes(8)) == 0.058615363915128484
+    assert plinx_model.tree_variable(ops, 4290) == 72.23359571589008
+    assert plinx_model.tree_value(ops, constants, leaves, 4290) == 638.0
+    assert plinx_model.draw(4290, bytes(8)) == 0.058615363915128484
 
 
 @pytest.mark.parametrize(
@@ -69,19 +58,19 @@ def test_model_reproduces_the_worked_example():
     ],
 )
 def test_model_fixed_text(value, text):
-    assert pull_model.fixed_text(value) == text.encode("ascii")
+    assert plinx_model.fixed_text(value) == text.encode("ascii")
 
 
 @pytest.mark.parametrize("nonce", NONCES)
-def test_module_draws_what_the_model_draws(run_python, nonce):
-    output = run_python(PULL_ALL.format(destinies=DESTINIES), nonce=nonce).stdout
+def test_module_draws_what_the_model_draws(run_scenario, nonce):
+    output = run_scenario("pull_all", *DESTINIES, nonce=nonce).stdout
     drawn = [float.fromhex(text) for text in json.loads(output)]
     assert len(drawn) == len(DESTINIES)
     nonce_bytes = bytes.fromhex(nonce)
     disagreements = [
-        (destiny, module_value, pull_model.draw(destiny, nonce_bytes))
+        (destiny, module_value, plinx_model.draw(destiny, nonce_bytes))
         for destiny, module_value in zip(DESTINIES, drawn)
-        if module_value != pull_model.draw(destiny, nonce_bytes)
+        if module_value != plinx_model.draw(destiny, nonce_bytes)
     ]
     assert disagreements == []
 
@@ -97,7 +86,7 @@ def test_the_batch_takes_the_rare_turns(monkeypatch):
         def apply(*operands):
             applied.add((kind, index))
             if kind == "binary" and index == 4:
-                power_fell_back.append(not math.isfinite(pull_model.small_power(*operands)))
+                power_fell_back.append(not math.isfinite(plinx_model.small_power(*operands)))
             if kind == "binary" and 10 <= index <= 14 and max(map(abs, operands)) >= 2.0**64:
                 saturated.add(index)
             # floor(-0.0) and ceil of (-1, 0) are negative zeros in C, plain 0 in Python.
@@ -111,12 +100,12 @@ def test_the_batch_takes_the_rare_turns(monkeypatch):
         return apply
 
     for kind, name in (("unary", "UNARY"), ("binary", "BINARY")):
-        table = getattr(pull_model, name)
+        table = getattr(plinx_model, name)
         wrapped = [recording(kind, index, operator) for index, operator in enumerate(table)]
-        monkeypatch.setattr(pull_model, name, wrapped)
+        monkeypatch.setattr(plinx_model, name, wrapped)
 
     values = [
-        pull_model.tree_value(*seed_slices(destiny, bytes.fromhex(nonce)), destiny)
+        plinx_model.tree_value(*seed_slices(destiny, bytes.fromhex(nonce)), destiny)
         for nonce in NONCES
         for destiny in DESTINIES
     ]

@@ -55,23 +55,10 @@ def test_reimport_returns_the_same_module_without_running_the_body_again():
         pure_plinx.__all__.remove("marker")
 
 
-def test_second_interpreter_cannot_import(run_python):
+def test_second_interpreter_cannot_import(run_scenario):
     # A sub-interpreter with the legacy settings every version offers, so that the module's
     # own check is what refuses it, not the interpreter's isolation rules.
-    result = run_python(
-        """
-        import _testcapi
-        import pure_plinx
-        _testcapi.run_in_subinterp(
-            "try:\\n"
-            "    import pure_plinx\\n"
-            "except ImportError as error:\\n"
-            "    print(type(error).__name__ + ': ' + str(error))\\n"
-            "else:\\n"
-            "    print('imported')\\n"
-        )
-        """
-    )
+    result = run_scenario("second_interpreter")
     assert result.stdout == (
         "ImportError: pure_plinx does not yet support sub-interpreters, see the section "
         '"Sub-interpreters" of the README of pure_plinx\n'
@@ -151,15 +138,7 @@ def test_repr_and_str():
     assert {str(instance) for instance in instances} == {"Plinx()"}
 
 
-def test_panic_exception_is_not_exported():
-    assert not any("Panic" in name for name in dir(pure_plinx))
-    assert "pyo3_runtime" not in sys.modules
-
-
-def test_imports_and_draws_with_the_allocators_debug_hooks(run_python):
+def test_imports_and_draws_with_the_allocators_debug_hooks(run_scenario):
     # The hooks check that each block goes back to the allocator domain it came from.
-    result = run_python(
-        "from pure_plinx import Plinx; print(0.0 <= Plinx().pull(4290) <= 1.0)",
-        extra_env={"PYTHONMALLOC": "debug"},
-    )
+    result = run_scenario("draw_in_range", extra_env={"PYTHONMALLOC": "debug"})
     assert result.stdout == "True\n"

@@ -20,32 +20,8 @@ LOCKED_RANDOM = "locked:1:8"
 LOCKED_URANDOM = "locked:1:9"
 
 REPORT = re.compile(r"^.*thread '[^']+'.* at \S+\.cpp:\d+: (?P<message>.*)$")
+# Written to stderr between the two draws of scenarios/two_pulls.py, to tell their reports apart.
 SECOND = "--- second pull ---"
-
-TWO_PULLS = f"""
-    import json, sys
-    from helpers.devices import held_devices
-    from pure_plinx import Plinx
-
-    def attempt():
-        try:
-            drawn = Plinx().pull(4290)
-        except Exception as error:
-            return {{"caught as an Exception": repr(error)}}
-        except BaseException as error:
-            kind = type(error)
-            return {{
-                "raised": f"{{kind.__module__}}.{{kind.__name__}}",
-                "args": list(error.args),
-                "held": held_devices(),
-            }}
-        return {{"drawn": drawn, "held": held_devices()}}
-
-    first = attempt()
-    print({SECOND!r}, file=sys.stderr, flush=True)
-    second = attempt()
-    print(json.dumps([first, second]))
-"""
 
 
 def dev_with(private_dev, entries, *, drop_dac=False):
@@ -95,10 +71,11 @@ READ_FAILURES = [
 
 @pytest.mark.parametrize("entries, drop_dac, message", OPEN_FAILURES)
 def test_device_that_cannot_be_opened_fails_each_draw_and_holds_nothing(
-    run_python, private_dev, entries, drop_dac, message
+    run_scenario, private_dev, entries, drop_dac, message
 ):
-    result = run_python(
-        TWO_PULLS,
+    result = run_scenario(
+        "two_pulls",
+        SECOND,
         wrapper=dev_with(private_dev, entries, drop_dac=drop_dac),
         deny_getrandom=errno.ENOSYS,
     )
@@ -115,10 +92,10 @@ def test_device_that_cannot_be_opened_fails_each_draw_and_holds_nothing(
 
 @pytest.mark.parametrize("entries, message", READ_FAILURES)
 def test_device_that_cannot_be_read_keeps_its_one_descriptor(
-    run_python, private_dev, entries, message
+    run_scenario, private_dev, entries, message
 ):
-    result = run_python(
-        TWO_PULLS, wrapper=dev_with(private_dev, entries), deny_getrandom=errno.ENOSYS
+    result = run_scenario(
+        "two_pulls", SECOND, wrapper=dev_with(private_dev, entries), deny_getrandom=errno.ENOSYS
     )
     first, second = json.loads(result.stdout)
     assert first["raised"] == "pyo3_runtime.PanicException"
@@ -143,18 +120,11 @@ def test_device_that_cannot_be_read_keeps_its_one_descriptor(
     ],
 )
 def test_any_poll_that_returns_ends_the_wait_on_dev_random(
-    run_python, private_dev, random_entry
+    run_scenario, private_dev, random_entry
 ):
     # /dev/random is only waited on, never read: anything that opens and polls will do.
-    result = run_python(
-        """
-        import json
-        from helpers.devices import held_devices
-        from pure_plinx import Plinx
-
-        draws = [Plinx().pull(destiny) for destiny in range(500)]
-        print(json.dumps({"draws": draws, "held": held_devices()}))
-        """,
+    result = run_scenario(
+        "many_draws",
         wrapper=dev_with(private_dev, {"random": random_entry, "urandom": URANDOM}),
         deny_getrandom=errno.ENOSYS,
     )
@@ -170,47 +140,27 @@ def test_any_poll_that_returns_ends_the_wait_on_dev_random(
     [
         pytest.param(
             {"urandom": URANDOM}, False,
-            "os.mknod('/dev/random', stat.S_IFCHR | 0o666, os.makedev(1, 8))",
+            "create-random",
             "Error: No such file or directory", id="random created",
         ),
         pytest.param(
             {"random": RANDOM}, False,
-            "os.mknod('/dev/urandom', stat.S_IFCHR | 0o666, os.makedev(1, 9))",
+            "create-urandom",
             "Error: No such file or directory", id="urandom created",
         ),
         pytest.param(
             {"random": RANDOM, "urandom": LOCKED_URANDOM}, True,
-            "os.chmod('/dev/urandom', 0o666)",
+            "unlock-urandom",
             "Error: Permission denied", id="urandom unlocked",
         ),
     ],
 )
 def test_failed_opening_is_tried_again_once_the_device_is_back(
-    run_python, private_dev, entries, drop_dac, repair, message
+    run_scenario, private_dev, entries, drop_dac, repair, message
 ):
-    result = run_python(
-        f"""
-        import json, os, stat
-        from helpers.devices import held_devices, opened_close_on_exec
-        from pure_plinx import Plinx
-
-        plinx = Plinx()
-        try:
-            plinx.pull(1)
-        except BaseException as error:
-            failure = list(error.args)
-        else:
-            failure = None
-        {repair}
-        draws = [plinx.pull(destiny) for destiny in range(100)]
-        held = held_devices()
-        print(json.dumps({{
-            "failure": failure,
-            "draws": draws,
-            "held": held,
-            "cloexec": [opened_close_on_exec(fd) for fd in held.get("/dev/urandom", [])],
-        }}))
-        """,
+    result = run_scenario(
+        "repaired_device",
+        repair,
         wrapper=dev_with(private_dev, entries, drop_dac=drop_dac),
         deny_getrandom=errno.ENOSYS,
     )
@@ -224,56 +174,18 @@ def test_failed_opening_is_tried_again_once_the_device_is_back(
 
 
 # With the descriptor table full, the fallback's first open fails with EMFILE. With a single
-# free slot it succeeds, which takes closing /dev/random before opening /dev/urandom in it.
-DESCRIPTORS_RUN_OUT = """
-    import errno, json, os, resource
-    from helpers.devices import held_devices
-    from pure_plinx import Plinx
-
-    plinx = Plinx()
-
-    def attempt():
-        try:
-            return 0.0 <= plinx.pull(4290) <= 1.0
-        except BaseException as error:
-            return list(error.args)
-
-    resource.setrlimit(resource.RLIMIT_NOFILE, (64, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
-    fillers = []
-    while True:
-        try:
-            fillers.append(os.open("/", os.O_RDONLY))
-        except OSError as error:
-            assert error.errno == errno.EMFILE
-            break
-    table_full = attempt()
-    freed = fillers.pop()
-    os.close(freed)
-    # Listing /proc/self/fd takes the free slot for a moment and gives it back.
-    held_after_failure = held_devices()
-    one_slot = attempt()
-    os.close(fillers.pop())
-    held_after_success = held_devices()
-    for fd in fillers:
-        os.close(fd)
-    print(json.dumps({
-        "table full": [table_full, held_after_failure],
-        "one slot": [one_slot, held_after_success],
-        "freed": freed,
-    }))
-"""
-
-
-def test_full_descriptor_table_fails_the_fallback_until_a_slot_is_free(run_python):
-    result = run_python(DESCRIPTORS_RUN_OUT, deny_getrandom=errno.ENOSYS)
+# free slot it succeeds, which takes closing /dev/random before opening /dev/urandom in it
+# (scenarios/descriptors_run_out.py).
+def test_full_descriptor_table_fails_the_fallback_until_a_slot_is_free(run_scenario):
+    result = run_scenario("descriptors_run_out", deny_getrandom=errno.ENOSYS)
     seen = json.loads(result.stdout)
     assert seen["table full"] == [["Error: Too many open files"], {}]
     assert seen["one slot"] == [True, {"/dev/urandom": [seen["freed"]]}]
     assert single_report(result.stderr) == "Error: Too many open files"
 
 
-def test_getrandom_needs_no_descriptor(run_python):
-    result = run_python(DESCRIPTORS_RUN_OUT)
+def test_getrandom_needs_no_descriptor(run_scenario):
+    result = run_scenario("descriptors_run_out")
     seen = json.loads(result.stdout)
     assert seen["table full"] == [True, {}]
     assert seen["one slot"] == [True, {}]

@@ -9,36 +9,9 @@ import threading
 import pytest
 
 from destiny_objects import Index, Raising, Yielding
+from helpers.heap_probe import leftovers
 from pure_plinx import Plinx
 
-# Measures what repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the
-# C++ runtime's allocations) and blocks of Python's allocator. Shared with subprocesses.
-PROBE = """
-import ctypes, gc, sys
-
-class _MallInfo2(ctypes.Structure):
-    _fields_ = [(field, ctypes.c_size_t) for field in (
-        "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
-        "uordblks", "fordblks", "keepcost")]
-
-_libc = ctypes.CDLL(None)
-_libc.mallinfo2.restype = _MallInfo2
-
-def _heap_bytes():
-    info = _libc.mallinfo2()
-    return info.uordblks + info.hblkhd
-
-def leftovers(action, repeat):
-    for _ in range(1000):
-        action()
-    gc.collect()
-    heap, blocks = _heap_bytes(), sys.getallocatedblocks()
-    for _ in range(repeat):
-        action()
-    gc.collect()
-    return _heap_bytes() - heap, sys.getallocatedblocks() - blocks
-"""
-exec(PROBE)
 
 # Less than one byte and a hundredth of a block per call: any per-call leak is far above.
 def assert_flat(growth, repeat):
@@ -119,42 +92,8 @@ def test_held_instances_hold_one_type_reference_each():
     assert sys.getrefcount(Plinx) == references
 
 
-def test_panics_and_resumed_panics_leak_nothing(run_python):
-    result = run_python(
-        PROBE
-        + """
-import json
-from pure_plinx import Plinx
-
-plinx = Plinx()
-try:
-    plinx.pull(1)
-except BaseException as error:
-    Panic = type(error)
-
-class Raising:
-    def __index__(self):
-        raise Panic("again")
-
-def attempt(destiny):
-    def action():
-        try:
-            plinx.pull(destiny)
-        except BaseException:
-            pass
-    return action
-
-def references():
-    return [sys.getrefcount(Plinx), sys.getrefcount(Panic), sys.getrefcount(plinx)]
-
-before = references()
-panics = leftovers(attempt(4290), 20000)
-resumed = leftovers(attempt(Raising()), 5000)
-after = references()
-print(json.dumps({"panics": panics, "resumed": resumed, "references": [before, after]}))
-""",
-        deny_getrandom=errno.EIO,
-    )
+def test_panics_and_resumed_panics_leak_nothing(run_scenario):
+    result = run_scenario("panic_leaks", deny_getrandom=errno.EIO)
     seen = json.loads(result.stdout)
     assert_flat(seen["panics"], 20000)
     assert_flat(seen["resumed"], 5000)
@@ -194,52 +133,11 @@ def test_threads_pulling_at_once_all_get_valid_floats():
     assert repr(shared) == "Plinx()" and 0.0 <= shared.pull(1) <= 1.0
 
 
-ALLOCATIONS_PER_LOOP = """
-import ctypes, json
-from destiny_objects import Index
-from pure_plinx import Plinx
-
-allocations = ctypes.c_ulonglong.in_dll(ctypes.CDLL(None), "allocation_count")
-plinx = Plinx()
-plinx.pull(4290)  # the first draw sets up the process's random source
-slots = list(range(10000))
-
-def counted(fill):
-    results = [None] * len(slots)
-    before = allocations.value
-    fill(results)
-    return allocations.value - before
-
-# The same loop, each step making one new float that stays alive, with and without a draw.
-def negations(results, x=0.5):
-    for i in slots:
-        results[i] = -x
-
-def positional(results):
-    for i in slots:
-        results[i] = plinx.pull(4290)
-
-def keyword(results, pull=plinx.pull):
-    # Bound once: looking up a method to call it with keywords makes a new bound method
-    # object on some versions, which is the interpreter's allocation, not the draw's.
-    for i in slots:
-        results[i] = pull(destiny=-1)
-
-def by_index(results, seven=Index(7)):
-    for i in slots:
-        results[i] = plinx.pull(seven)
-
-counted(negations)
-print(json.dumps({fill.__name__: counted(fill)
-                  for fill in (negations, positional, keyword, by_index)}))
-"""
-
-
-def test_successful_pull_allocates_only_its_float(run_python, helper_binaries):
+def test_successful_pull_allocates_only_its_float(run_scenario, helper_binaries):
     preload = os.environ.get("LD_PRELOAD", "")
     if "asan" in preload:
         pytest.skip("a sanitizer's allocator leaves no allocation to count")
-    counts = json.loads(run_python(ALLOCATIONS_PER_LOOP, extra_env={
+    counts = json.loads(run_scenario("allocations_per_loop", extra_env={
         # Every Python object through malloc, where the preloaded counter sees it.
         "PYTHONMALLOC": "malloc",
         "LD_PRELOAD": " ".join(filter(None, [preload, str(helper_binaries["count_allocations"])])),

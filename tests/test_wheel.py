@@ -4,13 +4,16 @@ import shutil
 import subprocess
 import sys
 import sysconfig
-import textwrap
 import zipfile
 from pathlib import Path
 
 import pytest
 
-PROJECT = Path(__file__).resolve().parent.parent
+TESTS = Path(__file__).resolve().parent
+PROJECT = TESTS.parent
+# Sources the type checkers read; bad_use.py is wrong on purpose, line by line.
+GOOD_USE = TESTS / "typing_snippets" / "good_use.py"
+BAD_USE = TESTS / "typing_snippets" / "bad_use.py"
 EXTENSION = "pure_plinx" + sysconfig.get_config_var("EXT_SUFFIX")
 DIST_INFO = "pure_plinx-0.1.0.dist-info"
 
@@ -65,42 +68,14 @@ def test_wheel_extension_exports_only_the_init_function(wheel, tmp_path):
 
 
 def test_fresh_install_imports_and_draws(fresh_python, tmp_path):
-    # Isolated mode and a directory outside the project: nothing but the venv is importable.
-    out = run(str(fresh_python), "-I", "-c", textwrap.dedent("""
-        import sys, pure_plinx
-        from pure_plinx import Plinx
-        draws = [Plinx().pull(destiny) for destiny in (4290, -1, 2**63 - 1)]
-        assert all(type(d) is float and 0.0 <= d <= 1.0 for d in draws), draws
-        print(pure_plinx.__file__)
-        print(sys.prefix)
-        """), cwd=tmp_path)
+    # Isolated mode and a directory outside the project: nothing but the venv is importable,
+    # not even the directory of the script.
+    out = run(str(fresh_python), "-I", str(TESTS / "scenarios" / "fresh_install.py"),
+              cwd=tmp_path)
     module_file, prefix = out.splitlines()
     assert Path(module_file).name == EXTENSION
     assert Path(module_file).is_relative_to(prefix)
     assert not Path(module_file).is_relative_to(PROJECT)
-
-
-GOOD_USE = """
-from pure_plinx import Plinx, __version__
-
-class Seven:
-    def __index__(self) -> int:
-        return 7
-
-drawn: float = Plinx().pull(4290)
-by_keyword: float = Plinx().pull(destiny=5)
-flags: float = Plinx().pull(True) + Plinx().pull(Seven())
-version: str = __version__
-"""
-
-BAD_USE = """
-from pure_plinx import Plinx
-
-Plinx().pull("4290")
-Plinx().pull(1.5)
-count: int = Plinx().pull(1)
-Plinx(1)
-"""
 
 
 @pytest.mark.parametrize(
@@ -121,7 +96,7 @@ Plinx(1)
 )
 def test_mypy_reads_the_installed_types(fresh_python, tmp_path, source, expected_errors):
     snippet = tmp_path / "snippet.py"
-    snippet.write_text(source)
+    snippet.write_text(source.read_text())
     result = subprocess.run(
         [sys.executable, "-m", "mypy", "--strict", "--no-incremental",
          "--python-executable", str(fresh_python), "snippet.py"],
@@ -142,7 +117,7 @@ def test_pyright_reads_the_installed_types(fresh_python, tmp_path, source, expec
     if shutil.which("node") is None:
         pytest.skip("pyright needs Node.js, which this machine lacks")
     snippet = tmp_path / "snippet.py"
-    snippet.write_text(source)
+    snippet.write_text(source.read_text())
     result = subprocess.run(
         [sys.executable, "-m", "pyright", "--outputjson", "--pythonpath", str(fresh_python),
          "snippet.py"],

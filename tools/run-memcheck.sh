@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 venv=$(bash tools/make-venv.sh 3.9)
 helpers=build/memcheck
 mkdir -p "$helpers"
-cc -O2 -o "$helpers/deny_getrandom" tests/helpers/deny_getrandom.c
+"$venv/bin/python" tests/helpers/build.py "$helpers"
 
 # The system allocator instead of Python's pools, so that memcheck sees every block.
 export PYTHONMALLOC=malloc

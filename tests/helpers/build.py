@@ -1,0 +1,51 @@
+"""Builds the C test helpers: programs that set up a process and exec the interpreter, and
+libraries preloaded into it. The test suite builds them once per session; other tools build
+them the same way from the command line:
+
+    python tests/helpers/build.py OUT_DIR
+
+which prints nothing when all went well.
+"""
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+SOURCES = Path(__file__).resolve().parent
+PROGRAMS = ("deny_getrandom", "private_dev")
+PRELOADS = ("fixed_nonce", "count_allocations", "signal_probe")
+
+
+def build_helpers(out_dir):
+    """Compiles every helper into out_dir (made if missing) and maps each name without
+    extension to the file built: NAME for programs, NAME.so for preloaded libraries."""
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    if compiler is None:
+        raise RuntimeError("a C compiler (cc or gcc) is needed to build the test helpers")
+    out = Path(out_dir)
+    out.mkdir(parents=True, exist_ok=True)
+    built = {}
+    for name in PROGRAMS:
+        built[name] = out / name
+        subprocess.run([compiler, "-O2", "-o", built[name], SOURCES / f"{name}.c"], check=True)
+    for name in PRELOADS:
+        built[name] = out / f"{name}.so"
+        subprocess.run(
+            [compiler, "-O2", "-shared", "-fPIC", "-o", built[name], SOURCES / f"{name}.c"],
+            check=True,
+        )
+    return built
+
+
+def main(arguments):
+    if len(arguments) != 1:
+        sys.exit("usage: python tests/helpers/build.py OUT_DIR")
+    try:
+        build_helpers(arguments[0])
+    except (RuntimeError, subprocess.CalledProcessError) as error:
+        # The compiler has already said what went wrong with a source.
+        sys.exit(f"build.py: {error}")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
