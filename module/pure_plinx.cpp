@@ -13,7 +13,8 @@
 namespace pure_plinx {
 namespace {
 
-constexpr const char kVersion[] = "0.1.0";
+// The project version, passed in by the build from its single definition in CMakeLists.txt.
+constexpr const char kVersion[] = PLINX_VERSION;
 constexpr const char kSubinterpreterMessage[] =
     "pure_plinx does not yet support sub-interpreters, see the section \"Sub-interpreters\" "
     "of the README of pure_plinx";

@@ -1,6 +1,8 @@
 """The module and the Plinx class as Python sees them."""
 import importlib
+import importlib.metadata
 import inspect
+import re
 import subprocess
 import sys
 
@@ -16,7 +18,9 @@ PULL_DOC = "`destiny` を元に 0.0〜1.0 の浮動小数値を 1 つ引く。"
 def test_module_attributes():
     assert pure_plinx.__all__ == ["Plinx", "__version__"]
     assert type(pure_plinx.__all__) is list
-    assert pure_plinx.__version__ == "0.1.0"
+    # The build hands the module the version the package metadata carries.
+    assert pure_plinx.__version__ == importlib.metadata.version("pure_plinx")
+    assert re.fullmatch(r"\d+\.\d+\.\d+", pure_plinx.__version__)
     assert pure_plinx.__doc__ == ""
     assert pure_plinx.Plinx is Plinx
     public = {name for name in vars(pure_plinx) if not name.startswith("__")}

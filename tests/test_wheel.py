@@ -1,4 +1,5 @@
 """The wheel as a user receives it: its contents, its symbols, a fresh install and its types."""
+import importlib.metadata
 import json
 import shutil
 import subprocess
@@ -15,7 +16,7 @@ PROJECT = TESTS.parent
 GOOD_USE = TESTS / "typing_snippets" / "good_use.py"
 BAD_USE = TESTS / "typing_snippets" / "bad_use.py"
 EXTENSION = "pure_plinx" + sysconfig.get_config_var("EXT_SUFFIX")
-DIST_INFO = "pure_plinx-0.1.0.dist-info"
+DIST_INFO = f"pure_plinx-{importlib.metadata.version('pure_plinx')}.dist-info"
 
 
 def run(*command, **options):
