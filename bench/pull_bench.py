@@ -14,6 +14,7 @@ for all candidates, as a caller would pay them.
 The three target checks print PASS or FAIL; the exit status is 0 either way, since a
 benchmark on a busy machine is evidence, not a verdict.
 """
+
 import argparse
 import os
 import platform
@@ -64,8 +65,10 @@ def calibrated_timer(statement, namespace, seconds, clock):
 
 def measure(repeat, seconds, clock):
     """{name: [ns per call in each round]}, the rounds interleaved across candidates."""
-    timed = [(name, *calibrated_timer(statement, namespace, seconds, clock))
-             for name, statement, namespace in candidates()]
+    timed = [
+        (name, *calibrated_timer(statement, namespace, seconds, clock))
+        for name, statement, namespace in candidates()
+    ]
     per_call = {name: [] for name, _, _ in timed}
     for round_index in range(repeat):
         shift = round_index % len(timed)
@@ -105,15 +108,21 @@ def print_checks(medians):
     system_random = medians["SystemRandom().random()"]
     model = medians["plinx_model.pull(4290)"]
     checks = [
-        (pull <= 1.6 * urandom,
-         f"pull <= 1.6 x {BASELINE}: {pull:,.0f} ns ({pull_name}) vs {1.6 * urandom:,.0f} ns"
-         f" ({pull / urandom:.2f} x)"),
-        (pull <= system_random,
-         f"pull <= SystemRandom().random(): {pull:,.0f} ns vs {system_random:,.0f} ns"
-         f" ({pull / system_random:.2f} x)"),
-        (model >= 10 * pull,
-         f"model >= 10 x slower than pull: {model:,.0f} ns vs {10 * pull:,.0f} ns"
-         f" ({model / pull:.1f} x)"),
+        (
+            pull <= 1.6 * urandom,
+            f"pull <= 1.6 x {BASELINE}: {pull:,.0f} ns ({pull_name}) vs {1.6 * urandom:,.0f} ns"
+            f" ({pull / urandom:.2f} x)",
+        ),
+        (
+            pull <= system_random,
+            f"pull <= SystemRandom().random(): {pull:,.0f} ns vs {system_random:,.0f} ns"
+            f" ({pull / system_random:.2f} x)",
+        ),
+        (
+            model >= 10 * pull,
+            f"model >= 10 x slower than pull: {model:,.0f} ns vs {10 * pull:,.0f} ns"
+            f" ({model / pull:.1f} x)",
+        ),
     ]
     for passed, text in checks:
         print(f"{'PASS' if passed else 'FAIL'}  {text}")
@@ -123,18 +132,27 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--markdown", action="store_true", help="print the table in Markdown")
     parser.add_argument("--repeat", type=int, default=7, help="timed rounds (default 7)")
-    parser.add_argument("--seconds", type=float, default=0.2,
-                        help="length of one timed loop (default 0.2)")
-    parser.add_argument("--clock", choices=CLOCKS, default="wall",
-                        help="wall: elapsed time (default); cpu: this process's user and"
-                        " system time, which leaves out time spent waiting for a busy CPU")
+    parser.add_argument(
+        "--seconds", type=float, default=0.2, help="length of one timed loop (default 0.2)"
+    )
+    parser.add_argument(
+        "--clock",
+        choices=CLOCKS,
+        default="wall",
+        help="wall: elapsed time (default); cpu: this process's user and"
+        " system time, which leaves out time spent waiting for a busy CPU",
+    )
     arguments = parser.parse_args()
 
-    print(f"Python {platform.python_version()} ({platform.python_implementation()}),"
-          f" {platform.machine()}")
+    print(
+        f"Python {platform.python_version()} ({platform.python_implementation()}),"
+        f" {platform.machine()}"
+    )
     print(f"module {pure_plinx.__file__}")
-    print(f"{arguments.repeat} rounds of ~{arguments.seconds} s loops per call,"
-          f" {arguments.clock} clock, medians")
+    print(
+        f"{arguments.repeat} rounds of ~{arguments.seconds} s loops per call,"
+        f" {arguments.clock} clock, medians"
+    )
     print()
     per_call = measure(arguments.repeat, arguments.seconds, CLOCKS[arguments.clock])
     medians, rows = summary(per_call)

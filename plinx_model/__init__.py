@@ -9,6 +9,7 @@ call libm directly for everything the tree uses except hypot: CPython 3.9 comput
 math.hypot itself, and about a third of its results differ from glibc's in the last bit, so
 hypot is taken from libm through ctypes.
 """
+
 import ctypes
 import ctypes.util
 import hashlib
@@ -44,7 +45,7 @@ def is_finite(value):
 def fixed_text(value):
     # Python formats with its own correctly rounded conversion, never with the locale, so this
     # is printf's "%.10f" in the C locale, negative zero's minus sign included.
-    return ("%.10f" % value).encode("ascii")
+    return ("%.10f" % value).encode("ascii")  # noqa: UP031 (printf's own conversion)
 
 
 # Helpers with C semantics where Python's differ: Python raises where C returns an infinity
@@ -190,7 +191,7 @@ UNARY = [
 def cut_slices(seed):
     split = seed[31]
     k = split % 28
-    l = (split >> 4) % (28 - k)
+    l = (split >> 4) % (28 - k)  # noqa: E741 (k and l, the cut points' usual names)
     return seed[: k + 1], seed[k + 1 : k + l + 2], seed[k + l + 2 : 30]
 
 

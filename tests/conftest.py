@@ -4,7 +4,6 @@ import sys
 from pathlib import Path
 
 import pytest
-
 from helpers.build import build_helpers
 
 TESTS = Path(__file__).parent
@@ -53,8 +52,16 @@ def run_scenario(helper_binaries):
     that could block for good.
     """
 
-    def run(name, *arguments, deny_getrandom=None, nonce=None, wrapper=(), extra_env=None,
-            check=True, timeout=600):
+    def run(
+        name,
+        *arguments,
+        deny_getrandom=None,
+        nonce=None,
+        wrapper=(),
+        extra_env=None,
+        check=True,
+        timeout=600,
+    ):
         env = dict(os.environ)
         # Python seeds its hashes from getrandom at start-up unless given a seed.
         env["PYTHONHASHSEED"] = "0"
@@ -63,9 +70,9 @@ def run_scenario(helper_binaries):
         env.update(extra_env or {})
         command = [sys.executable, *DEV_MODE, "-m", f"scenarios.{name}", *map(str, arguments)]
         if deny_getrandom is not None:
-            command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom)] + command
+            command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom), *command]
         # A wrapper such as private_dev runs first and execs the rest.
-        command = [str(part) for part in wrapper] + command
+        command = [*map(str, wrapper), *command]
         if nonce is not None:
             # After any preload already there, such as a sanitizer's runtime, which must stay first.
             preloads = [env.get("LD_PRELOAD", ""), str(helper_binaries["fixed_nonce"])]

@@ -1,4 +1,5 @@
 """Objects that stand in for a destiny, shared by the tests."""
+
 import time
 
 

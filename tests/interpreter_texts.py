@@ -1,5 +1,6 @@
 """Texts the interpreter words for itself, read from the running interpreter: they change
 between versions, and the module passes them on as they are."""
+
 import ctypes
 import operator
 import warnings

@@ -1,4 +1,5 @@
 """Binding of the arguments of Plinx() and Plinx.pull(), with Python's own messages."""
+
 import ctypes
 import re
 
@@ -28,7 +29,7 @@ def test_constructor_binding_errors(args, kwargs, message):
 
 
 def test_constructor_accepts_empty_argument_containers():
-    assert repr(Plinx(*(), **{})) == "Plinx()"
+    assert repr(Plinx(*())) == "Plinx()"
 
 
 @pytest.mark.parametrize(
@@ -39,10 +40,18 @@ def test_constructor_accepts_empty_argument_containers():
         ((1, 2, 3), {}, "Plinx.pull() takes 1 positional arguments but 3 were given"),
         ((1,), {"destiny": 2}, "Plinx.pull() got multiple values for argument 'destiny'"),
         ((1,), {"seed": 2, "destiny": 3}, "Plinx.pull() got an unexpected keyword argument 'seed'"),
-        ((1,), {"destiny": 3, "seed": 2}, "Plinx.pull() got multiple values for argument 'destiny'"),
+        (
+            (1,),
+            {"destiny": 3, "seed": 2},
+            "Plinx.pull() got multiple values for argument 'destiny'",
+        ),
         ((), {"seed": 2}, "Plinx.pull() got an unexpected keyword argument 'seed'"),
         ((), {"Destiny": 2}, "Plinx.pull() got an unexpected keyword argument 'Destiny'"),
-        ((), {"destiny\u00e9": 2}, "Plinx.pull() got an unexpected keyword argument 'destiny\u00e9'"),
+        (
+            (),
+            {"destiny\u00e9": 2},
+            "Plinx.pull() got an unexpected keyword argument 'destiny\u00e9'",
+        ),
         # Too many positional arguments win over a bad keyword.
         ((1, 2), {"seed": 3}, "Plinx.pull() takes 1 positional arguments but 2 were given"),
         # Binding comes before conversion: the bad destiny is never looked at.
@@ -66,7 +75,9 @@ def test_pull_binding_through_the_unbound_method():
 # Plinx: Python's own call paths check the receiver before the module sees it.
 POINTER = ctypes.sizeof(ctypes.c_void_p)
 TP_REPR_OFFSET = 11 * POINTER  # PyTypeObject: var header (3 words), then 8 fields before tp_repr
-DESCRIPTOR_METHOD_OFFSET = 5 * POINTER  # PyMethodDescrObject: header (2), d_type, d_name, d_qualname
+DESCRIPTOR_METHOD_OFFSET = (
+    5 * POINTER
+)  # PyMethodDescrObject: header (2), d_type, d_name, d_qualname
 REPR_FUNCTION = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object)
 PULL_FUNCTION = ctypes.PYFUNCTYPE(
     ctypes.py_object, ctypes.py_object, ctypes.c_void_p, ctypes.c_ssize_t, ctypes.c_void_p

@@ -1,12 +1,13 @@
 """Conversion of the destiny argument, and the numbers drawn for it."""
+
 import json
 import math
 import operator
 
 import pytest
-
 from destiny_objects import Index, IntWithOwnIndex, Raising
 from interpreter_texts import index_error, overflow_error
+
 from pure_plinx import Plinx
 
 INT64_MIN = -(2**63)

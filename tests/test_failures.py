@@ -1,4 +1,5 @@
 """Internal failures end to end: a kernel that really refuses getrandom, in a subprocess."""
+
 import errno
 import json
 import re
@@ -31,7 +32,9 @@ def test_failing_getrandom_raises_panic_exception(run_scenario, error_number, me
     assert seen["message"] == message
     assert seen["args"] == [message]
     assert (seen["module"], seen["name"], seen["qualname"]) == (
-        "pyo3_runtime", "PanicException", "PanicException",
+        "pyo3_runtime",
+        "PanicException",
+        "PanicException",
     )
     assert seen["bases"] == ["BaseException"]
     assert "BaseException" in seen["doc"] and "SystemExit" in seen["doc"]

@@ -3,6 +3,7 @@
 With getrandom answering a fixed nonce, a draw is a pure function of the destiny, so the
 module and the model must agree to the last bit for every destiny and nonce.
 """
+
 import hashlib
 import json
 import math
@@ -17,8 +18,19 @@ INT64_MIN = -(2**63)
 INT64_MAX = 2**63 - 1
 
 EDGES = [
-    INT64_MIN, INT64_MIN + 1, INT64_MAX, INT64_MAX - 1,
-    -(2**32), 2**32, -(2**31), 2**31 - 1, 2**40, -(10**18), 10**18, 4290, -7,
+    INT64_MIN,
+    INT64_MIN + 1,
+    INT64_MAX,
+    INT64_MAX - 1,
+    -(2**32),
+    2**32,
+    -(2**31),
+    2**31 - 1,
+    2**40,
+    -(10**18),
+    10**18,
+    4290,
+    -7,
 ]
 
 # Destinies whose trees, under the nonces above, take the rarer turns: a power operator that

@@ -1,4 +1,5 @@
 """The module and the Plinx class as Python sees them."""
+
 import importlib
 import importlib.metadata
 import inspect
@@ -28,7 +29,9 @@ def test_module_attributes():
     # The module body sets __all__ first, then each name it lists, in order.
     set_by_body = {"__all__", "Plinx", "__version__"}
     assert [name for name in vars(pure_plinx) if name in set_by_body] == [
-        "__all__", "Plinx", "__version__",
+        "__all__",
+        "Plinx",
+        "__version__",
     ]
 
 

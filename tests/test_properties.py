@@ -4,6 +4,7 @@ raises exactly the exception the binding and conversion rules give for its argum
 Each generated destiny carries the outcome it must have, worked out from those rules when
 the object is built; the calls' positional and keyword mixes then decide which argument, if
 any, is converted at all."""
+
 import tempfile
 import warnings
 from collections import namedtuple
@@ -13,8 +14,8 @@ import pytest
 from hypothesis import HealthCheck, event, given, settings
 from hypothesis import strategies as st
 from hypothesis.configuration import set_hypothesis_home_dir
-
 from interpreter_texts import index_error, index_warning, overflow_error
+
 from pure_plinx import Plinx
 
 INT64_MIN = -(2**63)
@@ -104,8 +105,9 @@ def raising(error):
 def type_error_case(args, cause):
     error = TypeError(*args)
     error.__cause__ = cause
-    return Case(with_index("RaisesTypeError", object, raising(error)),
-                ("type error", str(error), cause))
+    return Case(
+        with_index("RaisesTypeError", object, raising(error)), ("type error", str(error), cause)
+    )
 
 
 def passing_case(kind, text):
@@ -183,15 +185,29 @@ DESTINY_KINDS = {
     "__index__ raises TypeError with a cause": st.builds(
         type_error_case,
         type_error_arguments,
-        st.builds(lambda kind, text: kind(text), st.sampled_from([KeyError, TypeError]),
-                  st.text(max_size=5)),
+        st.builds(
+            lambda kind, text: kind(text),
+            st.sampled_from([KeyError, TypeError]),
+            st.text(max_size=5),
+        ),
     ),
     "__index__ raises something else": st.builds(
         passing_case,
         st.sampled_from(
-            [ValueError, OverflowError, TypeErrorSubclass, ArithmeticError, KeyError,
-             RuntimeError, LookupError, MemoryError, KeyboardInterrupt, SystemExit,
-             UnicodeError, DeprecationWarning]
+            [
+                ValueError,
+                OverflowError,
+                TypeErrorSubclass,
+                ArithmeticError,
+                KeyError,
+                RuntimeError,
+                LookupError,
+                MemoryError,
+                KeyboardInterrupt,
+                SystemExit,
+                UnicodeError,
+                DeprecationWarning,
+            ]
         ),
         st.text(max_size=10),
     ),
@@ -240,9 +256,9 @@ def expected_binding(callable_name, parameters, positional, keywords):
     bound = positional[0] if positional else None
     for name, value in keywords:
         if str.__str__(name) not in parameters:
-            return f"{full} got an unexpected keyword argument '{str(name)}'", None
+            return f"{full} got an unexpected keyword argument '{name!s}'", None
         if bound is not None:
-            return f"{full} got multiple values for argument '{str(name)}'", None
+            return f"{full} got multiple values for argument '{name!s}'", None
         bound = value
     if parameters and bound is None:
         return f"{full} missing 1 required positional argument: 'destiny'", None

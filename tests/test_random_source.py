@@ -5,6 +5,7 @@ to the devices, inside a mount namespace of its own whose /dev holds only the en
 case lists (helpers/private_dev.c): a device can be missing, locked, a node for a device no
 driver serves, a directory, an empty file or another device.
 """
+
 import errno
 import json
 import re
@@ -42,30 +43,55 @@ def single_report(stderr_part):
 # What a broken /dev does to the fallback, step by step: opening /dev/random, then opening
 # /dev/urandom, then reading it. The messages carry the system's text, never a bare number.
 OPEN_FAILURES = [
-    pytest.param({"urandom": URANDOM}, False, "Error: No such file or directory",
-                 id="random missing"),
-    pytest.param({"random": RANDOM}, False, "Error: No such file or directory",
-                 id="urandom missing"),
+    pytest.param(
+        {"urandom": URANDOM}, False, "Error: No such file or directory", id="random missing"
+    ),
+    pytest.param(
+        {"random": RANDOM}, False, "Error: No such file or directory", id="urandom missing"
+    ),
     # Root passes any file mode; without CAP_DAC_OVERRIDE it meets them like any user.
-    pytest.param({"random": LOCKED_RANDOM, "urandom": URANDOM}, True, "Error: Permission denied",
-                 id="random mode 000"),
-    pytest.param({"random": RANDOM, "urandom": LOCKED_URANDOM}, True, "Error: Permission denied",
-                 id="urandom mode 000"),
-    pytest.param({"random": NO_DRIVER, "urandom": URANDOM}, False,
-                 "Error: No such device or address", id="random without a driver"),
-    pytest.param({"random": RANDOM, "urandom": NO_DRIVER}, False,
-                 "Error: No such device or address", id="urandom without a driver"),
+    pytest.param(
+        {"random": LOCKED_RANDOM, "urandom": URANDOM},
+        True,
+        "Error: Permission denied",
+        id="random mode 000",
+    ),
+    pytest.param(
+        {"random": RANDOM, "urandom": LOCKED_URANDOM},
+        True,
+        "Error: Permission denied",
+        id="urandom mode 000",
+    ),
+    pytest.param(
+        {"random": NO_DRIVER, "urandom": URANDOM},
+        False,
+        "Error: No such device or address",
+        id="random without a driver",
+    ),
+    pytest.param(
+        {"random": RANDOM, "urandom": NO_DRIVER},
+        False,
+        "Error: No such device or address",
+        id="urandom without a driver",
+    ),
 ]
 
 READ_FAILURES = [
     # open(O_RDONLY) accepts a directory; read refuses it.
-    pytest.param({"random": RANDOM, "urandom": "dir"}, "Error: Is a directory",
-                 id="urandom a directory"),
+    pytest.param(
+        {"random": RANDOM, "urandom": "dir"}, "Error: Is a directory", id="urandom a directory"
+    ),
     # End of file at once: a read returning 0 bytes is no error number of the system.
-    pytest.param({"random": RANDOM, "urandom": "file"}, "Error: unexpected situation",
-                 id="urandom an empty file"),
-    pytest.param({"random": RANDOM, "urandom": NULL}, "Error: unexpected situation",
-                 id="urandom masked by /dev/null"),
+    pytest.param(
+        {"random": RANDOM, "urandom": "file"},
+        "Error: unexpected situation",
+        id="urandom an empty file",
+    ),
+    pytest.param(
+        {"random": RANDOM, "urandom": NULL},
+        "Error: unexpected situation",
+        id="urandom masked by /dev/null",
+    ),
 ]
 
 
@@ -119,9 +145,7 @@ def test_device_that_cannot_be_read_keeps_its_one_descriptor(
         pytest.param(URANDOM, id="random with the urandom device number"),
     ],
 )
-def test_any_poll_that_returns_ends_the_wait_on_dev_random(
-    run_scenario, private_dev, random_entry
-):
+def test_any_poll_that_returns_ends_the_wait_on_dev_random(run_scenario, private_dev, random_entry):
     # /dev/random is only waited on, never read: anything that opens and polls will do.
     result = run_scenario(
         "many_draws",
@@ -139,19 +163,25 @@ def test_any_poll_that_returns_ends_the_wait_on_dev_random(
     "entries, drop_dac, repair, message",
     [
         pytest.param(
-            {"urandom": URANDOM}, False,
+            {"urandom": URANDOM},
+            False,
             "create-random",
-            "Error: No such file or directory", id="random created",
+            "Error: No such file or directory",
+            id="random created",
         ),
         pytest.param(
-            {"random": RANDOM}, False,
+            {"random": RANDOM},
+            False,
             "create-urandom",
-            "Error: No such file or directory", id="urandom created",
+            "Error: No such file or directory",
+            id="urandom created",
         ),
         pytest.param(
-            {"random": RANDOM, "urandom": LOCKED_URANDOM}, True,
+            {"random": RANDOM, "urandom": LOCKED_URANDOM},
+            True,
             "unlock-urandom",
-            "Error: Permission denied", id="urandom unlocked",
+            "Error: Permission denied",
+            id="urandom unlocked",
         ),
     ],
 )

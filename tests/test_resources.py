@@ -1,4 +1,5 @@
 """Memory, references and threads: what many calls must leave unchanged."""
+
 import errno
 import gc
 import json
@@ -7,9 +8,9 @@ import sys
 import threading
 
 import pytest
-
 from destiny_objects import Index, Raising, Yielding
 from helpers.heap_probe import leftovers
+
 from pure_plinx import Plinx
 
 
@@ -137,14 +138,24 @@ def test_successful_pull_allocates_only_its_float(run_scenario, helper_binaries)
     preload = os.environ.get("LD_PRELOAD", "")
     if "asan" in preload:
         pytest.skip("a sanitizer's allocator leaves no allocation to count")
-    counts = json.loads(run_scenario("allocations_per_loop", extra_env={
-        # Every Python object through malloc, where the preloaded counter sees it.
-        "PYTHONMALLOC": "malloc",
-        "LD_PRELOAD": " ".join(filter(None, [preload, str(helper_binaries["count_allocations"])])),
-    }).stdout)
+    counts = json.loads(
+        run_scenario(
+            "allocations_per_loop",
+            extra_env={
+                # Every Python object through malloc, where the preloaded counter sees it.
+                "PYTHONMALLOC": "malloc",
+                "LD_PRELOAD": " ".join(
+                    filter(None, [preload, str(helper_binaries["count_allocations"])])
+                ),
+            },
+        ).stdout
+    )
     floats = counts.pop("negations")
     # Nearly one allocation per float: only the float free list's few saved ones are reused.
     assert 9800 <= floats <= 10000
     # Free lists may differ by a few between loops; one allocation more per draw is 10000.
     assert {call: abs(count - floats) < 100 for call, count in counts.items()} == {
-        "positional": True, "keyword": True, "by_index": True}, counts
+        "positional": True,
+        "keyword": True,
+        "by_index": True,
+    }, counts

@@ -1,5 +1,6 @@
 """Draws under pressure from the process around them: many threads on the /dev fallback,
 signals arriving all the time, and fork. Each runs in an interpreter of its own."""
+
 import errno
 import json
 

@@ -1,4 +1,5 @@
 """The wheel as a user receives it: its contents, its symbols, a fresh install and its types."""
+
 import importlib.metadata
 import json
 import shutil
@@ -28,8 +29,18 @@ def run(*command, **options):
 @pytest.fixture(scope="module")
 def wheel(tmp_path_factory):
     out = tmp_path_factory.mktemp("wheel")
-    run(sys.executable, "-m", "pip", "wheel", "--no-deps", "--disable-pip-version-check",
-        "--quiet", "--wheel-dir", str(out), str(PROJECT))
+    run(
+        sys.executable,
+        "-m",
+        "pip",
+        "wheel",
+        "--no-deps",
+        "--disable-pip-version-check",
+        "--quiet",
+        "--wheel-dir",
+        str(out),
+        str(PROJECT),
+    )
     [built] = out.glob("*.whl")
     return built
 
@@ -40,22 +51,32 @@ def fresh_python(wheel, tmp_path_factory):
     venv = tmp_path_factory.mktemp("fresh") / "venv"
     run(sys.executable, "-m", "venv", str(venv))
     python = venv / "bin" / "python"
-    run(str(python), "-m", "pip", "install", "--no-index", "--disable-pip-version-check",
-        "--quiet", str(wheel))
+    run(
+        str(python),
+        "-m",
+        "pip",
+        "install",
+        "--no-index",
+        "--disable-pip-version-check",
+        "--quiet",
+        str(wheel),
+    )
     return python
 
 
 def test_wheel_holds_the_extension_the_types_and_the_licence_only(wheel):
     with zipfile.ZipFile(wheel) as archive:
         names = sorted(archive.namelist())
-        assert names == sorted([
-            EXTENSION,
-            "pure_plinx-stubs/__init__.pyi",
-            f"{DIST_INFO}/licenses/LICENSE",
-            f"{DIST_INFO}/METADATA",
-            f"{DIST_INFO}/RECORD",
-            f"{DIST_INFO}/WHEEL",
-        ])
+        assert names == sorted(
+            [
+                EXTENSION,
+                "pure_plinx-stubs/__init__.pyi",
+                f"{DIST_INFO}/licenses/LICENSE",
+                f"{DIST_INFO}/METADATA",
+                f"{DIST_INFO}/RECORD",
+                f"{DIST_INFO}/WHEEL",
+            ]
+        )
         assert archive.read(f"{DIST_INFO}/licenses/LICENSE") == (PROJECT / "LICENSE").read_bytes()
         stub = archive.read("pure_plinx-stubs/__init__.pyi")
         assert stub == (PROJECT / "module" / "pure_plinx.pyi").read_bytes()
@@ -71,8 +92,7 @@ def test_wheel_extension_exports_only_the_init_function(wheel, tmp_path):
 def test_fresh_install_imports_and_draws(fresh_python, tmp_path):
     # Isolated mode and a directory outside the project: nothing but the venv is importable,
     # not even the directory of the script.
-    out = run(str(fresh_python), "-I", str(TESTS / "scenarios" / "fresh_install.py"),
-              cwd=tmp_path)
+    out = run(str(fresh_python), "-I", str(TESTS / "scenarios" / "fresh_install.py"), cwd=tmp_path)
     module_file, prefix = out.splitlines()
     assert Path(module_file).name == EXTENSION
     assert Path(module_file).is_relative_to(prefix)
@@ -83,15 +103,18 @@ def test_fresh_install_imports_and_draws(fresh_python, tmp_path):
     "source, expected_errors",
     [
         (GOOD_USE, []),
-        (BAD_USE, [
-            '4: error: Argument 1 to "pull" of "Plinx" has incompatible type "str"; '
-            'expected "SupportsIndex"  [arg-type]',
-            '5: error: Argument 1 to "pull" of "Plinx" has incompatible type "float"; '
-            'expected "SupportsIndex"  [arg-type]',
-            '6: error: Incompatible types in assignment (expression has type "float", '
-            'variable has type "int")  [assignment]',
-            '7: error: Too many arguments for "Plinx"  [call-arg]',
-        ]),
+        (
+            BAD_USE,
+            [
+                '4: error: Argument 1 to "pull" of "Plinx" has incompatible type "str"; '
+                'expected "SupportsIndex"  [arg-type]',
+                '5: error: Argument 1 to "pull" of "Plinx" has incompatible type "float"; '
+                'expected "SupportsIndex"  [arg-type]',
+                '6: error: Incompatible types in assignment (expression has type "float", '
+                'variable has type "int")  [assignment]',
+                '7: error: Too many arguments for "Plinx"  [call-arg]',
+            ],
+        ),
     ],
     ids=["correct use", "wrong argument types"],
 )
@@ -99,12 +122,25 @@ def test_mypy_reads_the_installed_types(fresh_python, tmp_path, source, expected
     snippet = tmp_path / "snippet.py"
     snippet.write_text(source.read_text())
     result = subprocess.run(
-        [sys.executable, "-m", "mypy", "--strict", "--no-incremental",
-         "--python-executable", str(fresh_python), "snippet.py"],
-        capture_output=True, text=True, cwd=tmp_path,
+        [
+            sys.executable,
+            "-m",
+            "mypy",
+            "--strict",
+            "--no-incremental",
+            "--python-executable",
+            str(fresh_python),
+            "snippet.py",
+        ],
+        capture_output=True,
+        text=True,
+        cwd=tmp_path,
     )
-    errors = [line.split(":", 1)[1].strip() for line in result.stdout.splitlines()
-              if line.startswith("snippet.py:")]
+    errors = [
+        line.split(":", 1)[1].strip()
+        for line in result.stdout.splitlines()
+        if line.startswith("snippet.py:")
+    ]
     assert errors == expected_errors, result.stdout + result.stderr
     assert result.returncode == (1 if expected_errors else 0)
 
@@ -120,9 +156,18 @@ def test_pyright_reads_the_installed_types(fresh_python, tmp_path, source, expec
     snippet = tmp_path / "snippet.py"
     snippet.write_text(source.read_text())
     result = subprocess.run(
-        [sys.executable, "-m", "pyright", "--outputjson", "--pythonpath", str(fresh_python),
-         "snippet.py"],
-        capture_output=True, text=True, cwd=tmp_path,
+        [
+            sys.executable,
+            "-m",
+            "pyright",
+            "--outputjson",
+            "--pythonpath",
+            str(fresh_python),
+            "snippet.py",
+        ],
+        capture_output=True,
+        text=True,
+        cwd=tmp_path,
     )
     report = json.loads(result.stdout)
     errors = [d for d in report["generalDiagnostics"] if d["severity"] == "error"]

@@ -3,6 +3,7 @@ can reach, a few hundred times each. Run by tools/run-memcheck.sh, once as it is
 with the random source failing, so that the panic paths are covered too.
 
 The one argument is how every draw must end: "ok", or the name of the exception it raises."""
+
 import sys
 
 import pure_plinx

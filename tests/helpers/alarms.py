@@ -1,6 +1,7 @@
 """A Python handler for SIGALRM, wrapped by a C-level counter (helpers/signal_probe.c, loaded
 from PLINX_SIGNAL_PROBE) that sees every delivery, including those the interpreter coalesces
 into one call of the Python handler, and those that cut a system call short."""
+
 import ctypes
 import os
 import signal
@@ -28,5 +29,7 @@ class Alarms:
         signal.signal(signal.SIGALRM, signal.SIG_IGN)
 
     def deliveries(self):
-        return {"delivered": self.probe.signal_probe_delivered(),
-                "interrupted": self.probe.signal_probe_interrupted()}
+        return {
+            "delivered": self.probe.signal_probe_delivered(),
+            "interrupted": self.probe.signal_probe_interrupted(),
+        }

@@ -6,6 +6,7 @@ them the same way from the command line:
 
 which prints nothing when all went well.
 """
+
 import shutil
 import subprocess
 import sys

@@ -1,5 +1,6 @@
 """What a process holds open of the random devices, as /proc shows it. Shared by the tests
 and by the scenarios they run in subprocesses (import helpers.devices)."""
+
 import os
 
 RANDOM_DEVICES = ("/dev/random", "/dev/urandom")

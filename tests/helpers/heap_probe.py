@@ -1,15 +1,28 @@
 """What repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the C++
 runtime's allocations) and blocks of Python's allocator. Shared by the tests and by the
 scenarios they run in subprocesses (import helpers.heap_probe)."""
+
 import ctypes
 import gc
 import sys
 
 
 class _MallInfo2(ctypes.Structure):
-    _fields_ = [(field, ctypes.c_size_t) for field in (
-        "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
-        "uordblks", "fordblks", "keepcost")]
+    _fields_ = [
+        (field, ctypes.c_size_t)
+        for field in (
+            "arena",
+            "ordblks",
+            "smblks",
+            "hblks",
+            "hblkhd",
+            "usmblks",
+            "fsmblks",
+            "uordblks",
+            "fordblks",
+            "keepcost",
+        )
+    ]
 
 
 _libc = ctypes.CDLL(None)

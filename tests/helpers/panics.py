@@ -1,5 +1,6 @@
 """The module's panic exception, caught for real: its type is not exported, so the only way
 to it is a draw that fails. For scenarios run with getrandom denied (deny_getrandom)."""
+
 import sys
 
 from pure_plinx import Plinx
@@ -23,4 +24,3 @@ def outcome(destiny):
     except BaseException as error:
         return error
     return None
-

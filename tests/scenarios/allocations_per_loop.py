@@ -2,10 +2,12 @@
 loops of 10000 steps, each step making one new float that stays alive: negations, and draws
 by position, by keyword and through __index__. Prints {loop: allocations}. Run with
 PYTHONMALLOC=malloc so that every Python object goes through the counter."""
+
 import ctypes
 import json
 
 from destiny_objects import Index
+
 from pure_plinx import Plinx
 
 allocations = ctypes.c_ulonglong.in_dll(ctypes.CDLL(None), "allocation_count")
@@ -37,16 +39,22 @@ def keyword(results, pull=plinx.pull):
         results[i] = pull(destiny=-1)
 
 
-def by_index(results, seven=Index(7)):
+SEVEN = Index(7)  # made once, outside the counted loop
+
+
+def by_index(results):
     for i in slots:
-        results[i] = plinx.pull(seven)
+        results[i] = plinx.pull(SEVEN)
 
 
 def main():
     plinx.pull(4290)  # the first draw sets up the process's random source
     counted(negations)
-    print(json.dumps({fill.__name__: counted(fill)
-                      for fill in (negations, positional, keyword, by_index)}))
+    print(
+        json.dumps(
+            {fill.__name__: counted(fill) for fill in (negations, positional, keyword, by_index)}
+        )
+    )
 
 
 if __name__ == "__main__":

@@ -3,12 +3,14 @@ fallback, the first open fails with EMFILE; with one free slot it succeeds, whic
 closing /dev/random before opening /dev/urandom in it. Prints each outcome (True for a draw
 in range, else the exception's args) with what the process holds of the random devices, and
 the number of the slot freed."""
+
 import errno
 import json
 import os
 import resource
 
 from helpers.devices import held_devices
+
 from pure_plinx import Plinx
 
 
@@ -39,11 +41,15 @@ def main():
     held_after_success = held_devices()
     for fd in fillers:
         os.close(fd)
-    print(json.dumps({
-        "table full": [table_full, held_after_failure],
-        "one slot": [one_slot, held_after_success],
-        "freed": freed,
-    }))
+    print(
+        json.dumps(
+            {
+                "table full": [table_full, held_after_failure],
+                "one slot": [one_slot, held_after_success],
+                "freed": freed,
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
 """Imports the module and draws once. Prints whether the draw lies in [0.0, 1.0]."""
+
 from pure_plinx import Plinx
 
 

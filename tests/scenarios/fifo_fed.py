@@ -11,6 +11,7 @@ Prints whether the handler restarts system calls, the repr() of each draw, the f
 wait status, and the deliveries and interrupted system calls the probe counted during the
 draws.
 """
+
 import json
 import os
 import signal
@@ -18,6 +19,7 @@ import sys
 import time
 
 from helpers.alarms import Alarms
+
 from pure_plinx import Plinx
 
 
@@ -74,12 +76,16 @@ def main(nonce_hex, *destiny_texts):
         if draws is None:
             os.kill(feeder, signal.SIGKILL)  # it may be waiting for a reader that is gone
         _, status = os.waitpid(feeder, 0)
-    print(json.dumps({
-        "restarting": restarting,
-        "draws": [repr(drawn) for drawn in draws],
-        "feeder status": status,
-        **{name: after[name] - before[name] for name in after},
-    }))
+    print(
+        json.dumps(
+            {
+                "restarting": restarting,
+                "draws": [repr(drawn) for drawn in draws],
+                "feeder status": status,
+                **{name: after[name] - before[name] for name in after},
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

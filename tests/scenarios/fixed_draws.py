@@ -1,9 +1,11 @@
 """Draws for every form a destiny can take, run with a fixed nonce: a draw then depends on
 the destiny alone, which shows the destiny each form really delivered. Prints
 {form: repr(drawn)}."""
+
 import json
 
 from destiny_objects import Index, IntWithOwnIndex
+
 from pure_plinx import Plinx
 
 
@@ -24,7 +26,7 @@ def main():
         "99": plinx.pull(99),
         "-1": plinx.pull(-1),
         "Index(-1)": plinx.pull(Index(-1)),
-        "min": plinx.pull(-2**63),
+        "min": plinx.pull(-(2**63)),
         "max": plinx.pull(2**63 - 1),
     }
     print(json.dumps({name: repr(drawn) for name, drawn in draws.items()}))

@@ -1,5 +1,6 @@
 """A draw on a fresh instance for each destiny given on the command line. Prints their
 repr() texts."""
+
 import json
 import sys
 

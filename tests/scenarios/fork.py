@@ -6,11 +6,13 @@ With --pull-before-fork the parent draws once before forking, so that its random
 set up by then. Prints the child's wait status, what the parent held of the random devices
 before the fork, and the draws and held devices of parent and child after it.
 """
+
 import json
 import os
 import sys
 
 from helpers.devices import held_devices
+
 from pure_plinx import Plinx
 
 
@@ -42,12 +44,16 @@ def main(*options):
     with os.fdopen(read_end, "rb") as pipe:
         child_report = pipe.read()
     _, status = os.waitpid(child, 0)
-    print(json.dumps({
-        "status": status,
-        "held before fork": held_before_fork,
-        "parent": parent,
-        "child": json.loads(child_report) if child_report else None,
-    }))
+    print(
+        json.dumps(
+            {
+                "status": status,
+                "held before fork": held_before_fork,
+                "parent": parent,
+                "child": json.loads(child_report) if child_report else None,
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

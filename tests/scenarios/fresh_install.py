@@ -1,6 +1,7 @@
 """Draws with the module of a fresh install. Run by path in isolated mode (python -I), from a
 directory outside the project, so that nothing but the virtual environment is importable;
 prints the module's file and the environment's prefix, one a line."""
+
 import sys
 
 import pure_plinx

@@ -1,4 +1,5 @@
 """Prints what this process holds of the random devices (helpers.devices.held_devices)."""
+
 import json
 
 from helpers.devices import held_devices

@@ -1,7 +1,9 @@
 """500 draws on fresh instances, and what the process holds of the random devices then."""
+
 import json
 
 from helpers.devices import held_devices
+
 from pure_plinx import Plinx
 
 

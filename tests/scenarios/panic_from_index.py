@@ -9,6 +9,7 @@ export it. `resumed` writes MARKER to stderr once that first failure is reported
 JSON about the resumed exception; `unprintable` prints the message of a resumed panic whose
 argument has no str(); `derived` prints whether a subclass instance came back as itself.
 """
+
 import json
 import sys
 
@@ -20,12 +21,16 @@ def resumed(Panic, marker):
     print(marker, file=sys.stderr, flush=True)
     original = Panic("boom from __index__")
     again = outcome(Raising(original))
-    print(json.dumps({
-        "type is Panic": type(again) is Panic,
-        "new object": again is not original,
-        "message": str(again),
-        "args": list(again.args),
-    }))
+    print(
+        json.dumps(
+            {
+                "type is Panic": type(again) is Panic,
+                "new object": again is not original,
+                "message": str(again),
+                "args": list(again.args),
+            }
+        )
+    )
 
 
 def unprintable(Panic):

@@ -2,10 +2,12 @@
 destiny's __index__ raises the panic exception again. Prints the leftovers of each
 (helpers.heap_probe) and the references to the type, the exception type and the instance
 before and after."""
+
 import json
 import sys
 
 from helpers.heap_probe import leftovers
+
 from pure_plinx import Plinx
 
 
@@ -26,6 +28,7 @@ def main():
                 plinx.pull(destiny)
             except BaseException:
                 pass
+
         return action
 
     def references():

@@ -1,5 +1,6 @@
 """One instance draws for each destiny given on the command line, in order. Prints the draws
 as float.hex() texts, which keep every bit."""
+
 import json
 import sys
 

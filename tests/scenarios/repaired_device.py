@@ -6,12 +6,14 @@ more on the same instance:
 Prints the first failure's args (or null), the later draws, what the process holds of the
 random devices and whether each /dev/urandom descriptor is close-on-exec.
 """
+
 import json
 import os
 import stat
 import sys
 
 from helpers.devices import held_devices, opened_close_on_exec
+
 from pure_plinx import Plinx
 
 # A device comes back as the kernel's own: random is char 1:8, urandom char 1:9.
@@ -34,12 +36,16 @@ def main(repair):
     repair()
     draws = [plinx.pull(destiny) for destiny in range(100)]
     held = held_devices()
-    print(json.dumps({
-        "failure": failure,
-        "draws": draws,
-        "held": held,
-        "cloexec": [opened_close_on_exec(fd) for fd in held.get("/dev/urandom", [])],
-    }))
+    print(
+        json.dumps(
+            {
+                "failure": failure,
+                "draws": draws,
+                "held": held,
+                "cloexec": [opened_close_on_exec(fd) for fd in held.get("/dev/urandom", [])],
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

@@ -10,9 +10,10 @@ drain the float free list, so the result float needs an allocation. The calls ar
 out in place: calling them through a function would allocate a frame, which would take the
 failing allocation instead.
 """
-import sys
 
 import _testcapi
+import sys
+
 from pure_plinx import Plinx
 
 

@@ -2,6 +2,7 @@
 often as the interpreter allows. Prints the errors, the draws of each thread, what the
 process holds of the random devices, whether each of those descriptors is close-on-exec, and
 what a child started without closing anything holds (scenarios.held_devices)."""
+
 import json
 import subprocess
 import sys
@@ -9,6 +10,7 @@ import threading
 
 from destiny_objects import Yielding
 from helpers.devices import held_devices, opened_close_on_exec
+
 from pure_plinx import Plinx
 
 THREADS = 16
@@ -46,15 +48,22 @@ def main():
     # close-on-exec.
     child = subprocess.run(
         [sys.executable, "-m", "scenarios.held_devices"],
-        close_fds=False, capture_output=True, text=True, check=True,
+        close_fds=False,
+        capture_output=True,
+        text=True,
+        check=True,
     )
-    print(json.dumps({
-        "errors": errors,
-        "draws": draws,
-        "held": held,
-        "cloexec": [opened_close_on_exec(fd) for fds in held.values() for fd in fds],
-        "held by child": json.loads(child.stdout),
-    }))
+    print(
+        json.dumps(
+            {
+                "errors": errors,
+                "draws": draws,
+                "held": held,
+                "cloexec": [opened_close_on_exec(fd) for fds in held.values() for fd in fds],
+                "held by child": json.loads(child.stdout),
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

@@ -1,10 +1,12 @@
 """Two draws in a row, each with what the process holds of the random devices afterwards,
 and MARKER (the one argument) written to stderr between them, so that the test can tell the
 reports of the two apart. Prints [first, second]."""
+
 import json
 import sys
 
 from helpers.devices import held_devices
+
 from pure_plinx import Plinx
 
 

@@ -1,5 +1,6 @@
 """A failing draw that `except Exception` does not stop: the program ends with a traceback.
 Prints "handled" if the handler caught it after all."""
+
 from pure_plinx import Plinx
 
 
