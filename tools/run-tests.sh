@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs the whole suite, warnings as errors throughout:
+#   0. the formatters and linters (ruff, clang-format, clang-tidy), which change nothing;
 #   1. the engine's GoogleTest suite;
 #   2. the Python suite, in development mode, against the module as pip installs it, on
 #      every CPython from 3.9 to 3.15 found on this machine;
@@ -13,6 +14,7 @@ cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
 
+bash tools/run-linters.sh
 bash tools/run-core-tests.sh
 bash tools/test-pythons.sh
 bash tools/test-debian-unstable.sh
