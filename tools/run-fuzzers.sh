@@ -12,22 +12,8 @@ if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 
-# libclang-rt-dev brings libFuzzer and the sanitizer runtimes, which plain clang lacks.
-packages=(clang libclang-rt-dev cmake make libssl-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  install=("${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}")
-  # Refresh the package lists only when they are too old or absent (a fresh image has none).
-  "${install[@]}" >/dev/null 2>&1 ||
-    { "${as_root[@]}" apt-get update -qq && "${install[@]}" >/dev/null; }
-fi
+# clang and libclang-rt-dev (libFuzzer and the sanitizer runtimes) come with the rest.
+bash tools/install-deps.sh
 
 sanitize="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
 cmake -S . -B build-fuzz --log-level=WARNING -DCMAKE_CXX_COMPILER=clang++ \
