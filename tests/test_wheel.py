@@ -64,7 +64,7 @@ def fresh_python(wheel, tmp_path_factory):
     return python
 
 
-def test_wheel_holds_the_extension_the_types_and_the_licence_only(wheel):
+def test_wheel_holds_the_extension_the_types_and_the_licences_only(wheel):
     with zipfile.ZipFile(wheel) as archive:
         names = sorted(archive.namelist())
         assert names == sorted(
@@ -72,12 +72,15 @@ def test_wheel_holds_the_extension_the_types_and_the_licence_only(wheel):
                 EXTENSION,
                 "pure_plinx-stubs/__init__.pyi",
                 f"{DIST_INFO}/licenses/LICENSE",
+                f"{DIST_INFO}/licenses/LICENSE-OpenSSL",
                 f"{DIST_INFO}/METADATA",
                 f"{DIST_INFO}/RECORD",
                 f"{DIST_INFO}/WHEEL",
             ]
         )
-        assert archive.read(f"{DIST_INFO}/licenses/LICENSE") == (PROJECT / "LICENSE").read_bytes()
+        for licence in ("LICENSE", "LICENSE-OpenSSL"):
+            shipped = archive.read(f"{DIST_INFO}/licenses/{licence}")
+            assert shipped == (PROJECT / licence).read_bytes()
         stub = archive.read("pure_plinx-stubs/__init__.pyi")
         assert stub == (PROJECT / "module" / "pure_plinx.pyi").read_bytes()
 

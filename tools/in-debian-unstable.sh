@@ -6,14 +6,15 @@
 #
 # The root is kept in PLINX_UNSTABLE_ROOT (default ~/.cache/pure_plinx/debian-unstable) and
 # reused by later runs, along with the copy's build directories and virtual environments;
-# delete it to start over. The project's files are copied in anew on every run. Needs root:
+# delete it to start over. The project's files are copied in anew on every run, dist/
+# included, and what the command leaves in the copy's dist/ is copied back. Needs root:
 # debootstrap, chroot and mount; everything mounted is unmounted when the command ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 root=${PLINX_UNSTABLE_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/pure_plinx/debian-unstable}
 packages=(python3.14-dev python3.14-venv python3.15-dev python3.15-venv python3.14-dbg
-          g++ make cmake libssl-dev libgtest-dev nodejs)
+          g++ make cmake libssl-dev libgtest-dev nodejs pkgconf)
 # The registry's Release file for unstable is past its Valid-Until date.
 apt_options=(-o Acquire::Check-Valid-Until=false -o Dpkg::Use-Pty=0)
 copy=/work/pure_plinx
@@ -96,6 +97,7 @@ copy_project() {
   git ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' file; do [ -e "$file" ] && printf '%s\0' "$file"; done |
     tar --null -T - -cf - | tar -xf - -C "$root$copy"
+  if [ -d dist ]; then cp -a dist "$root$copy/"; fi
 }
 
 make_root
@@ -103,3 +105,7 @@ mount_root
 install_packages
 copy_project
 inside bash -c 'cd "$1" && shift && exec "$@"' - "$copy" "$@"
+if [ -d "$root$copy/dist" ]; then
+  mkdir -p dist
+  cp -a "$root$copy/dist/." dist/
+fi

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make gcc g++ binutils libc6-dev libssl-dev libgtest-dev libbenchmark-dev
-          valgrind clang libclang-rt-dev debootstrap)
+          valgrind clang libclang-rt-dev debootstrap pkgconf)
 
 missing=()
 for package in "${packages[@]}"; do
