@@ -9,7 +9,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "fixed_text.hpp"
 #include "pipeline.hpp"
 #include "plinx/engine.hpp"
 #include "sha256.hpp"
@@ -79,6 +82,92 @@ void BM_Getrandom8(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Getrandom8);
+
+// The stages of a draw, each on the inputs that real draws give it: a thousand destinies
+// from the sequence above, with the zero nonce, prepared before timing.
+struct StageInputs {
+  std::vector<std::int64_t> destinies;
+  std::vector<plinx::detail::Digest> seeds;
+  std::vector<plinx::detail::Slices> slices;
+  std::vector<double> values;
+  std::vector<std::string> texts;
+};
+
+const StageInputs& stage_inputs() {
+  static const StageInputs inputs = [] {
+    StageInputs made;
+    std::int64_t destiny = 4290;
+    for (int i = 0; i < 1024; ++i, destiny = next_destiny(destiny))
+      made.destinies.push_back(destiny);
+    made.seeds.reserve(made.destinies.size());  // the slices point into the seeds
+    for (const std::int64_t d : made.destinies) {
+      made.seeds.push_back(plinx::detail::seed_digest(d, plinx::Nonce{}));
+      const plinx::detail::Slices slices = plinx::detail::cut_slices(made.seeds.back());
+      made.slices.push_back(slices);
+      made.values.push_back(
+          plinx::detail::tree_value(slices.ops, slices.constants, slices.leaves, d));
+      made.texts.emplace_back(plinx::detail::FixedText(made.values.back()).view());
+    }
+    return made;
+  }();
+  return inputs;
+}
+
+template <typename Stage>
+void run_stage(benchmark::State& state, Stage stage) {
+  const StageInputs& inputs = stage_inputs();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    stage(inputs, i);
+    i = (i + 1) % inputs.destinies.size();
+  }
+}
+
+void BM_StageSeedDigest(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    benchmark::DoNotOptimize(plinx::detail::seed_digest(in.destinies[i], plinx::Nonce{}));
+  });
+}
+BENCHMARK(BM_StageSeedDigest);
+
+void BM_StageCut(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    benchmark::DoNotOptimize(plinx::detail::cut_slices(in.seeds[i]));
+  });
+}
+BENCHMARK(BM_StageCut);
+
+void BM_StageTreeVariable(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    benchmark::DoNotOptimize(plinx::detail::tree_variable(in.slices[i].ops, in.destinies[i]));
+  });
+}
+BENCHMARK(BM_StageTreeVariable);
+
+// The variable and the walk together; the walk alone is this less the stage above.
+void BM_StageTreeValue(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    const plinx::detail::Slices& s = in.slices[i];
+    benchmark::DoNotOptimize(
+        plinx::detail::tree_value(s.ops, s.constants, s.leaves, in.destinies[i]));
+  });
+}
+BENCHMARK(BM_StageTreeValue);
+
+void BM_StageFixedText(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    const plinx::detail::FixedText text(in.values[i]);
+    benchmark::DoNotOptimize(text.view().data());
+  });
+}
+BENCHMARK(BM_StageFixedText);
+
+void BM_StageResultDigest(benchmark::State& state) {
+  run_stage(state, [](const StageInputs& in, std::size_t i) {
+    benchmark::DoNotOptimize(plinx::detail::result_digest(in.texts[i], in.seeds[i]));
+  });
+}
+BENCHMARK(BM_StageResultDigest);
 
 void BM_Sha256Of28Bytes(benchmark::State& state) {
   std::array<std::uint8_t, 28> input{};
