@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,13 +19,6 @@ class ByteBuilder {  // NOLINT(cppcoreguidelines-pro-type-member-init): see byte
   void append(ByteSpan bytes) { append_raw(bytes.data(), bytes.size()); }
 
   void append(std::string_view text) { append_raw(text.data(), text.size()); }
-
-  // The base-10 ASCII text of `value`: leading '-' when negative, no padding or plus sign.
-  void append_decimal(std::int64_t value) {
-    char text[20];  // "-9223372036854775808" is the longest
-    const auto end = std::to_chars(std::begin(text), std::end(text), value).ptr;
-    append_raw(text, static_cast<std::size_t>(end - text));
-  }
 
   ByteSpan view() const { return ByteSpan(bytes_.data(), size_); }
 

@@ -1,17 +1,22 @@
 #include "pipeline.hpp"
 
 #include "byte_builder.hpp"
+#include "decimal_text.hpp"
 #include "fixed_text.hpp"
 #include "scaling.hpp"
 #include "tree.hpp"
 
 namespace plinx::detail {
 
-Digest seed_digest(std::int64_t destiny, const Nonce& nonce) {
+Digest seed_digest(std::string_view destiny_text, const Nonce& nonce) {
   ByteBuilder<20 + std::tuple_size_v<Nonce>> input;
-  input.append_decimal(destiny);
+  input.append(destiny_text);
   input.append(nonce);
   return sha256(input.view());
+}
+
+Digest seed_digest(std::int64_t destiny, const Nonce& nonce) {
+  return seed_digest(DecimalText(destiny).view(), nonce);
 }
 
 Slices cut_slices(const Digest& seed) {
@@ -35,9 +40,11 @@ Digest result_digest(std::string_view fixed_text, const Digest& seed) {
 }
 
 double draw(std::int64_t destiny, const Nonce& nonce) {
-  const Digest seed = seed_digest(destiny, nonce);
+  const DecimalText destiny_text(destiny);
+  const Digest seed = seed_digest(destiny_text.view(), nonce);
   const Slices slices = cut_slices(seed);
-  const double value = tree_value(slices.ops, slices.constants, slices.leaves, destiny);
+  const double variable = tree_variable(slices.ops, destiny_text.view());
+  const double value = walk_tree(slices.ops, slices.constants, slices.leaves, variable);
   const Digest result = result_digest(FixedText(value).view(), seed);
   return unit_interval(leading_word(result));
 }

@@ -12,6 +12,7 @@ namespace plinx::detail {
 
 // SHA-256 of the destiny's decimal text followed by the raw nonce bytes.
 Digest seed_digest(std::int64_t destiny, const Nonce& nonce);
+Digest seed_digest(std::string_view destiny_text, const Nonce& nonce);
 
 // The three slices of the seed digest that shape the tree. They are contiguous, never
 // empty, and cover bytes 0 to 29 exactly; the last byte of the digest sets the cut points.

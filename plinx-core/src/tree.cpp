@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "byte_builder.hpp"
+#include "decimal_text.hpp"
 #include "scaling.hpp"
 #include "sha256.hpp"
 
@@ -88,13 +89,17 @@ class Walk {
 
 }  // namespace
 
-double tree_variable(ByteSpan ops, std::int64_t destiny) {
+double tree_variable(ByteSpan ops, std::string_view destiny_text) {
   ByteBuilder<24> input;
-  input.append_decimal(destiny);
+  input.append(destiny_text);
   input.append(ops.first(std::min<std::size_t>(4, ops.size())));
   const std::uint32_t word = leading_word(sha256(input.view()));
   // Divide first, then multiply: the order is part of the value.
   return unit_interval(word) * 100.0;
+}
+
+double tree_variable(ByteSpan ops, std::int64_t destiny) {
+  return tree_variable(ops, DecimalText(destiny).view());
 }
 
 double tree_value(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
@@ -107,8 +112,13 @@ double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int
   if (ops.empty() || constants.empty() || leaves.empty()) {
     throw std::invalid_argument("tree slices must not be empty");
   }
+  return walk_tree(ops, constants, leaves, tree_variable(ops, destiny), operators, observer);
+}
+
+double walk_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, double variable,
+                 const OperatorTables& operators, TreeObserver* observer) {
   const int depth = ops[0] % 3 + 2;
-  return Walk(ops, constants, leaves, tree_variable(ops, destiny), operators, observer).node(depth);
+  return Walk(ops, constants, leaves, variable, operators, observer).node(depth);
 }
 
 }  // namespace plinx::detail

@@ -3,6 +3,7 @@
 // The expression tree: generated from the seed digest's slices and evaluated in one walk.
 
 #include <cstdint>
+#include <string_view>
 
 #include "operators.hpp"
 #include "plinx/bytes.hpp"
@@ -30,8 +31,10 @@ class TreeObserver {
   virtual void visit(const TreeNode& node) = 0;
 };
 
-// The tree variable, in [0.0, 100.0], derived from the destiny and the op slice's first bytes.
+// The tree variable, in [0.0, 100.0], derived from the destiny (or its decimal text, which
+// a draw has at hand already) and the op slice's first bytes.
 double tree_variable(ByteSpan ops, std::int64_t destiny);
+double tree_variable(ByteSpan ops, std::string_view destiny_text);
 
 // Generates and evaluates the expression tree the slices describe; the result is always
 // finite. Throws std::invalid_argument if any slice is empty.
@@ -41,5 +44,9 @@ double tree_value(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_
 // tree_value with the operator tables as a parameter.
 double evaluate_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, std::int64_t destiny,
                      const OperatorTables& operators, TreeObserver* observer);
+
+// The walk alone, for a tree variable worked out already. The slices must not be empty.
+double walk_tree(ByteSpan ops, ByteSpan constants, ByteSpan leaves, double variable,
+                 const OperatorTables& operators = {}, TreeObserver* observer = nullptr);
 
 }  // namespace plinx::detail
