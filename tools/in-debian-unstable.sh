@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 
 root=${PLINX_UNSTABLE_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/pure_plinx/debian-unstable}
 packages=(python3.14-dev python3.14-venv python3.15-dev python3.15-venv python3.14-dbg
-          g++ make cmake libssl-dev libgtest-dev nodejs pkgconf)
+          g++ make cmake libssl-dev libgtest-dev libbenchmark-dev nodejs pkgconf)
 # The registry's Release file for unstable is past its Valid-Until date.
 apt_options=(-o Acquire::Check-Valid-Until=false -o Dpkg::Use-Pty=0)
 copy=/work/pure_plinx
