@@ -169,6 +169,22 @@ void BM_StageResultDigest(benchmark::State& state) {
 }
 BENCHMARK(BM_StageResultDigest);
 
+// The floor of a draw: three digests of the lengths a draw hashes (a 4290-like destiny's
+// seed input, the tree variable's input, a typical result input), each fed by the last.
+void BM_ThreeDigestsChained(benchmark::State& state) {
+  std::array<std::uint8_t, 23> input{};
+  std::int64_t destiny = 4290;
+  for (auto _ : state) {
+    input[0] = static_cast<std::uint8_t>(destiny);
+    const plinx::detail::Digest seed = plinx::detail::sha256(plinx::ByteSpan(input).first(12));
+    const plinx::detail::Digest variable = plinx::detail::sha256(plinx::ByteSpan(seed).first(8));
+    const plinx::detail::Digest result = plinx::detail::sha256(plinx::ByteSpan(variable).first(22));
+    benchmark::DoNotOptimize(result);
+    destiny = next_destiny(destiny) ^ result[0];
+  }
+}
+BENCHMARK(BM_ThreeDigestsChained);
+
 void BM_Sha256Of28Bytes(benchmark::State& state) {
   std::array<std::uint8_t, 28> input{};
   for (auto _ : state) {
