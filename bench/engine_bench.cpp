@@ -178,7 +178,7 @@ void BM_ThreeDigestsChained(benchmark::State& state) {
     input[0] = static_cast<std::uint8_t>(destiny);
     const plinx::detail::Digest seed = plinx::detail::sha256(plinx::ByteSpan(input).first(12));
     const plinx::detail::Digest variable = plinx::detail::sha256(plinx::ByteSpan(seed).first(8));
-    const plinx::detail::Digest result = plinx::detail::sha256(plinx::ByteSpan(variable).first(22));
+    plinx::detail::Digest result = plinx::detail::sha256(plinx::ByteSpan(variable).first(22));
     benchmark::DoNotOptimize(result);
     destiny = next_destiny(destiny) ^ result[0];
   }
@@ -188,7 +188,7 @@ BENCHMARK(BM_ThreeDigestsChained);
 void BM_Sha256Of28Bytes(benchmark::State& state) {
   std::array<std::uint8_t, 28> input{};
   for (auto _ : state) {
-    const plinx::detail::Digest digest = plinx::detail::sha256(input);
+    plinx::detail::Digest digest = plinx::detail::sha256(input);
     benchmark::DoNotOptimize(digest);
     input[0] = digest[0];  // keep the digests dependent, as in a draw
   }
