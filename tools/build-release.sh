@@ -15,7 +15,7 @@ host_versions=(3.9 3.10 3.11 3.12 3.13)
 unstable_versions=(3.14 3.15)
 
 bash tools/install-deps.sh
-tools=$(bash tools/make-release-venv.sh)
+tools=$(bash tools/make-tools-venv.sh release)
 rm -rf dist
 mkdir dist
 
@@ -33,7 +33,7 @@ echo "== the artefacts, on Debian 12"
 PLINX_DIST=$PWD/dist "$tools/bin/python" -m pytest -p no:cacheprovider tests/release
 echo "== the artefacts, on Debian unstable"
 bash tools/in-debian-unstable.sh bash -c \
-  'PLINX_DIST=$PWD/dist "$(bash tools/make-release-venv.sh 3.14)/bin/python" -m pytest -p no:cacheprovider tests/release'
+  'PLINX_DIST=$PWD/dist "$(bash tools/make-tools-venv.sh release 3.14)/bin/python" -m pytest -p no:cacheprovider tests/release'
 
 echo "== dist/"
 expected=$((1 + ${#host_versions[@]} + ${#unstable_versions[@]}))

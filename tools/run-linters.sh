@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-venv=.venv-lint
-[ -x "$venv/bin/python" ] || python3 -m venv "$venv"
-"$venv/bin/python" -m pip install --quiet --disable-pip-version-check -r tools/lint-requirements.txt
+venv=$(bash tools/make-tools-venv.sh lint)
 
 echo "== ruff"
 "$venv/bin/ruff" check --no-cache .
