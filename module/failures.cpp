@@ -1,12 +1,13 @@
 #include "failures.hpp"
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-#include "process_wide.hpp"
+#include "runtime_cell.hpp"
 
 namespace pure_plinx {
 namespace {
@@ -23,11 +24,11 @@ constexpr const char kResumeNotice[] =
     "pure_plinx: a PanicException raised earlier came back through Python code.\n"
     "pure_plinx: resuming it as an internal failure; its Python traceback follows.\n";
 
-// Created on first need and kept until the process ends.
-PyObject* panic_type = nullptr;
+// Created on first need and kept until the interpreter runtime ends.
+RuntimeCell panic_type;
 
 PyObject* get_or_create_panic_type() noexcept {
-  return create_once(panic_type, [] {
+  return panic_type.get_or_create([] {
     return PyRef::steal(PyErr_NewExceptionWithDoc(kPanicExceptionName, kPanicExceptionDoc,
                                                   PyExc_BaseException, nullptr));
   });
@@ -129,7 +130,8 @@ PythonError take_error_or_resume_panic() {
   PythonError error = std::move(*pending);
   // Identity, not a subclass check: nothing can derive from the type without holding it, and
   // only the module's own panics are resumed.
-  if (panic_type != nullptr && error.type() == panic_type) resume_panic(std::move(error));
+  PyObject* const panic = panic_type.kept();
+  if (panic != nullptr && error.type() == panic) resume_panic(std::move(error));
   return error;
 }
 
@@ -155,7 +157,7 @@ void fail_unexpected_api_error(std::source_location where) {
 void report_internal_failure(const InternalFailure& failure) noexcept {
   const std::source_location& where = failure.where();
   PySys_FormatStderr("pure_plinx: internal failure in thread '%s' (%d) at %s:%u: %s\n",
-                     thread_label(), static_cast<int>(gettid()), where.file_name(),
+                     thread_label(), static_cast<int>(thread_id()), where.file_name(),
                      static_cast<unsigned>(where.line()), failure.message().c_str());
 }
 

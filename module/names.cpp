@@ -3,14 +3,14 @@
 #include <cstring>
 
 #include "failures.hpp"
-#include "process_wide.hpp"
 #include "py_ref.hpp"
+#include "runtime_cell.hpp"
 
 namespace pure_plinx {
 namespace {
 
-PyObject* intern_once(PyObject*& cell, const char* text) {
-  return create_once(cell, [text] {
+PyObject* intern_once(RuntimeCell& cell, const char* text) {
+  return cell.get_or_create([text] {
     PyObject* name = PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
     if (name == nullptr) throw_pending_error();
     PyUnicode_InternInPlace(&name);
@@ -18,8 +18,8 @@ PyObject* intern_once(PyObject*& cell, const char* text) {
   });
 }
 
-PyObject* interned_all = nullptr;
-PyObject* interned_qualname = nullptr;
+RuntimeCell interned_all;
+RuntimeCell interned_qualname;
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 
 namespace pure_plinx {
 
-// The attribute names the module looks up, interned once and kept until the process ends.
+// The attribute names the module looks up, interned once per interpreter runtime.
 PyObject* all_name();
 PyObject* qualname_name();
 

@@ -9,8 +9,8 @@
 #include "failures.hpp"
 #include "names.hpp"
 #include "plinx/engine.hpp"
-#include "process_wide.hpp"
 #include "py_ref.hpp"
+#include "runtime_cell.hpp"
 
 namespace pure_plinx {
 namespace {
@@ -38,8 +38,8 @@ constexpr const char* kPullParameters[] = {"destiny"};
 constexpr ArgumentSpec kConstructorArguments{"Plinx", "__new__", {}, 0};
 constexpr ArgumentSpec kPullArguments{"Plinx", "pull", kPullParameters, 1};
 
-// Created on first need and kept until the process ends.
-PyObject* created_type = nullptr;
+// Created on first need and kept until the interpreter runtime ends.
+RuntimeCell created_type;
 
 // Holds a shared borrow of the receiver, and a reference to it, for the length of a call.
 class SharedBorrow {
@@ -179,7 +179,7 @@ PyRef create_type() {
 }  // namespace
 
 PyTypeObject* plinx_type() {
-  PyObject* type = create_once(created_type, [] {
+  PyObject* type = created_type.get_or_create([] {
     try {
       return create_type();
     } catch (PythonError& cause) {

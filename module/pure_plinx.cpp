@@ -7,8 +7,8 @@
 #include "failures.hpp"
 #include "names.hpp"
 #include "plinx_type.hpp"
-#include "process_wide.hpp"
 #include "py_ref.hpp"
+#include "runtime_cell.hpp"
 
 namespace pure_plinx {
 namespace {
@@ -18,24 +18,43 @@ constexpr const char kVersion[] = PLINX_VERSION;
 constexpr const char kSubinterpreterMessage[] =
     "pure_plinx does not yet support sub-interpreters, see the section \"Sub-interpreters\" "
     "of the README of pure_plinx";
+constexpr const char kNoExitCallbackMessage[] =
+    "pure_plinx cannot import: the interpreter has no room left for the exit callback "
+    "(Py_AtExit) that tells it when this interpreter is finalized";
 
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT, "pure_plinx", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
-// The interpreter that imported the module first; -1 until then. The module's state (the
-// types and the module object) is shared by the whole process, so no other interpreter may
-// use it.
+// The interpreter that imported the module first in the running interpreter runtime; -1
+// until then. The module's state (the types and the module object) is shared by all of the
+// runtime, so no other interpreter may use it.
 std::atomic<std::int64_t> recorded_interpreter{-1};
 
 // The module object, once an initialisation has completed.
-PyObject* module_cell = nullptr;
+RuntimeCell module_cell;
+
+// Run by Py_FinalizeEx after the interpreter is gone, when no Python API may be called. A
+// runtime initialised after it gives its main interpreter the id 0 again, so the id cannot
+// tell the two apart: forgetting the recorded id and every kept object makes the next import
+// start over instead of handing out objects of the finalized runtime.
+void forget_finalized_runtime() {
+  recorded_interpreter.store(-1);
+  Runtime::end();
+}
 
 void record_interpreter() {
   const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
   if (id == -1) throw_pending_error();
   std::int64_t expected = -1;
-  if (!recorded_interpreter.compare_exchange_strong(expected, id) && expected != id) {
+  if (recorded_interpreter.compare_exchange_strong(expected, id)) {
+    // The first import of this runtime; without the callback a later runtime in this process
+    // could not be told from this one.
+    if (Py_AtExit(forget_finalized_runtime) != 0) {
+      recorded_interpreter.store(-1);
+      throw_new_error(PyExc_ImportError, "%s", kNoExitCallbackMessage);
+    }
+  } else if (expected != id) {
     throw_new_error(PyExc_ImportError, "%s", kSubinterpreterMessage);
   }
 }
@@ -88,7 +107,7 @@ PyObject* initialise_module() {
   record_interpreter();
   // A repeated import (after the module left sys.modules) gets the same object back, and
   // the body does not run twice.
-  return PyRef::borrow(create_once(module_cell, create_module)).release();
+  return PyRef::borrow(module_cell.get_or_create(create_module)).release();
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+import importlib.util
 import os
 import subprocess
 import sys
@@ -43,6 +44,19 @@ def without_allocator_warnings(stderr):
     return "".join(line for line in stderr.splitlines(keepends=True) if line != ALLOCATOR_WARNING)
 
 
+def embedded_command(host, name, cycles, env):
+    """The command with which the program `host` runs scenarios.NAME in `cycles` embedded
+    interpreters; sets in `env` what an embedded interpreter cannot learn from a program of
+    its own: where the standard library and the installed module are."""
+    env["PYTHONHOME"] = sys.base_prefix
+    module_dir = Path(importlib.util.find_spec("pure_plinx").origin).parent
+    env["PYTHONPATH"] += os.pathsep + str(module_dir)
+    if sys.flags.dev_mode:
+        env["PYTHONDEVMODE"] = "1"
+    program = f"import runpy; runpy.run_module('scenarios.{name}', run_name='__main__')"
+    return [str(host), str(cycles), program]
+
+
 @pytest.fixture(scope="session")
 def run_scenario(helper_binaries):
     """Runs `python -m scenarios.NAME ARGUMENT...` in a fresh interpreter, since the random
@@ -51,7 +65,8 @@ def run_scenario(helper_binaries):
     deny_getrandom=N makes every getrandom system call fail with errno N (0: return 0 bytes);
     nonce="hex" makes getrandom hand out those bytes instead of randomness; wrapper is a
     command put in front of everything, extra_env adds variables, timeout bounds a scenario
-    that could block for good.
+    that could block for good. embedded_cycles=N runs the scenario in a program that embeds
+    this CPython instead, in N interpreters one after the other (helpers/reinitialise.c).
     """
 
     def run(
@@ -61,6 +76,7 @@ def run_scenario(helper_binaries):
         nonce=None,
         wrapper=(),
         extra_env=None,
+        embedded_cycles=None,
         check=True,
         timeout=600,
     ):
@@ -71,6 +87,8 @@ def run_scenario(helper_binaries):
         env["PYTHONPATH"] = str(TESTS)
         env.update(extra_env or {})
         command = [sys.executable, *DEV_MODE, "-m", f"scenarios.{name}", *map(str, arguments)]
+        if embedded_cycles is not None:
+            command = embedded_command(helper_binaries["reinitialise"], name, embedded_cycles, env)
         if deny_getrandom is not None:
             command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom), *command]
         # A wrapper such as private_dev runs first and execs the rest.

@@ -1,5 +1,6 @@
 """The module and the Plinx class as Python sees them."""
 
+import errno
 import importlib
 import importlib.metadata
 import inspect
@@ -69,6 +70,28 @@ def test_second_interpreter_cannot_import(run_scenario):
     assert result.stdout == (
         "ImportError: pure_plinx does not yet support sub-interpreters, see the section "
         '"Sub-interpreters" of the README of pure_plinx\n'
+    )
+
+
+@pytest.mark.parametrize("allocator", ["default", "debug"])
+@pytest.mark.parametrize(
+    "source", [{"nonce": "0123456789abcdef"}, {"deny_getrandom": errno.EIO}], ids=["works", "fails"]
+)
+def test_every_reinitialised_interpreter_gets_a_module_of_its_own(run_scenario, allocator, source):
+    # Embedding applications may finalise the interpreter and start another; CPython gives
+    # each new main interpreter the id 0 again. Every cycle must draw (or panic) as a lone
+    # interpreter does, with objects of its own runtime.
+    extra_env = {"PYTHONMALLOC": allocator}
+    alone = run_scenario("draw_after_import", extra_env=extra_env, **source).stdout
+    cycles = run_scenario("draw_after_import", embedded_cycles=3, extra_env=extra_env, **source)
+    assert cycles.stdout == "".join(f"cycle {cycle}\n{alone}" for cycle in (1, 2, 3))
+
+
+def test_import_fails_when_the_interpreter_has_no_room_for_an_exit_callback(run_scenario):
+    result = run_scenario("exit_callbacks_exhausted")
+    assert result.stdout == (
+        "ImportError: pure_plinx cannot import: the interpreter has no room left for the exit "
+        "callback (Py_AtExit) that tells it when this interpreter is finalized\n"
     )
 
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # run-memcheck.sh: runs tools/memcheck_session.py under valgrind's memcheck against the module
 # installed in the CPython 3.9 virtual environment, once with a working random source and
-# once with getrandom failing with EIO (the panic paths). Any invalid access, use of
+# once with getrandom failing with EIO (the panic paths), then in three interpreters started
+# and finalized one after another in one process, as an application that embeds CPython may
+# run them. Any invalid access, use of
 # uninitialised memory or definitely lost block fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,3 +32,9 @@ memcheck working "$venv/bin/python" tools/memcheck_session.py ok
 # Every failing draw writes a report line to standard error; the session's stdout says enough.
 memcheck failing "$helpers/deny_getrandom" 5 "$venv/bin/python" tools/memcheck_session.py \
   PanicException 2>/dev/null
+# The embedded interpreters find the standard library and the module as the venv's does.
+session="import sys, runpy; sys.argv = ['memcheck_session', 'ok']
+runpy.run_path('tools/memcheck_session.py', run_name='__main__')"
+PYTHONHOME=$("$venv/bin/python" -c 'import sys; print(sys.base_prefix)') \
+PYTHONPATH=$("$venv/bin/python" -c 'import os, pure_plinx; print(os.path.dirname(pure_plinx.__file__))') \
+  memcheck reinitialised "$helpers/reinitialise" 3 "$session"

@@ -1,6 +1,6 @@
-"""Builds the C test helpers: programs that set up a process and exec the interpreter, and
-libraries preloaded into it. The test suite builds them once per session; other tools build
-them the same way from the command line:
+"""Builds the C test helpers: programs that set up a process and exec the interpreter, a
+program that embeds the running CPython, and libraries preloaded into it. The test suite
+builds them once per session; other tools build them the same way from the command line:
 
     python tests/helpers/build.py OUT_DIR
 
@@ -10,11 +10,28 @@ which prints nothing when all went well.
 import shutil
 import subprocess
 import sys
+import sysconfig
 from pathlib import Path
 
 SOURCES = Path(__file__).resolve().parent
 PROGRAMS = ("deny_getrandom", "private_dev")
 PRELOADS = ("fixed_nonce", "count_allocations", "signal_probe")
+# Linked against the CPython that runs this script.
+EMBEDDING_PROGRAMS = ("reinitialise",)
+
+
+def embedding_flags():
+    """The compiler and linker flags of a program that embeds this CPython, from its own
+    pythonX.Y-config (the base interpreter's, when this runs in a virtual environment)."""
+    config = (
+        Path(sysconfig.get_config_var("BINDIR"))
+        / f"python{sysconfig.get_config_var('LDVERSION')}-config"
+    )
+    flags = subprocess.run(
+        [config, "--cflags", "--embed", "--ldflags"], capture_output=True, text=True, check=True
+    ).stdout.split()
+    # A shared libpython outside the loader's search path, as pyenv installs it.
+    return [*flags, f"-Wl,-rpath,{sysconfig.get_config_var('LIBDIR')}"]
 
 
 def build_helpers(out_dir):
@@ -34,6 +51,11 @@ def build_helpers(out_dir):
         subprocess.run(
             [compiler, "-O2", "-shared", "-fPIC", "-o", built[name], SOURCES / f"{name}.c"],
             check=True,
+        )
+    for name in EMBEDDING_PROGRAMS:
+        built[name] = out / name
+        subprocess.run(
+            [compiler, "-o", built[name], SOURCES / f"{name}.c", *embedding_flags()], check=True
         )
     return built
 
