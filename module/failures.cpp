@@ -57,7 +57,11 @@ std::string panic_message(PyObject* exception) {
   throw ResumedPanic(std::move(message));
 }
 
-const char* thread_label() noexcept { return gettid() == getpid() ? "main" : "<unnamed>"; }
+// The thread's kernel id through the system call: gettid() is glibc 2.30+, and wheels are
+// built for older C libraries.
+pid_t thread_id() noexcept { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+const char* thread_label() noexcept { return thread_id() == getpid() ? "main" : "<unnamed>"; }
 
 }  // namespace
 

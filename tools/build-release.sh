@@ -3,7 +3,7 @@
 #   - the sdist (what building needs, nothing more);
 #   - a manylinux wheel for each CPython from 3.9 to 3.13, built here (Debian 12) from the
 #     sdist alone, and for 3.14 and 3.15, built the same way in the Debian unstable root of
-#     tools/in-debian-unstable.sh; libcrypto is linked statically into each;
+#     tools/in-debian.sh unstable; libcrypto is linked statically into each;
 #   - twine check on every artefact, and the tests of tests/release: each wheel installs
 #     alone into a fresh environment and draws, needs no libcrypto and exports one symbol;
 #     the sdist builds and draws; the C++ package installs and a consumer draws with it.
@@ -24,7 +24,7 @@ echo "== sdist"
 sdist=$(ls dist/*.tar.gz)
 
 bash tools/build-wheels.sh "$sdist" "${host_versions[@]}"
-bash tools/in-debian-unstable.sh bash tools/build-wheels.sh "$sdist" "${unstable_versions[@]}"
+bash tools/in-debian.sh unstable bash tools/build-wheels.sh "$sdist" "${unstable_versions[@]}"
 
 echo "== twine check"
 "$tools/bin/twine" check --strict dist/*
@@ -32,8 +32,11 @@ echo "== twine check"
 echo "== the artefacts, on Debian 12"
 PLINX_DIST=$PWD/dist "$tools/bin/python" -m pytest -p no:cacheprovider tests/release
 echo "== the artefacts, on Debian unstable"
-bash tools/in-debian-unstable.sh bash -c \
+bash tools/in-debian.sh unstable bash -c \
   'PLINX_DIST=$PWD/dist "$(bash tools/make-tools-venv.sh release 3.14)/bin/python" -m pytest -p no:cacheprovider tests/release'
+
+echo "== the artefacts, on Debian 11"
+bash tools/test-debian-bullseye.sh
 
 echo "== dist/"
 expected=$((1 + ${#host_versions[@]} + ${#unstable_versions[@]}))

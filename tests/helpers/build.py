@@ -30,8 +30,10 @@ def embedding_flags():
     flags = subprocess.run(
         [config, "--cflags", "--embed", "--ldflags"], capture_output=True, text=True, check=True
     ).stdout.split()
-    # A shared libpython outside the loader's search path, as pyenv installs it.
-    return [*flags, f"-Wl,-rpath,{sysconfig.get_config_var('LIBDIR')}"]
+    # Some distributions' flags compile without PIE (Debian 11's, through dpkg's specs) but
+    # leave the link to the compiler's default; a non-PIE link takes either kind of object.
+    # The rpath finds a shared libpython outside the loader's search path, as pyenv installs it.
+    return [*flags, "-no-pie", f"-Wl,-rpath,{sysconfig.get_config_var('LIBDIR')}"]
 
 
 def build_helpers(out_dir):

@@ -1,36 +1,44 @@
-"""What repeating an action leaves behind: bytes on the C heap (mallinfo2 sees the C++
-runtime's allocations) and blocks of Python's allocator. Shared by the tests and by the
-scenarios they run in subprocesses (import helpers.heap_probe)."""
+"""What repeating an action leaves behind: bytes on the C heap (mallinfo2, or mallinfo
+before glibc 2.33, sees the C++ runtime's allocations) and blocks of Python's allocator.
+Shared by the tests and by the scenarios they run in subprocesses (import
+helpers.heap_probe)."""
 
 import ctypes
 import gc
 import sys
 
+_FIELDS = (
+    "arena",
+    "ordblks",
+    "smblks",
+    "hblks",
+    "hblkhd",
+    "usmblks",
+    "fsmblks",
+    "uordblks",
+    "fordblks",
+    "keepcost",
+)
 
-class _MallInfo2(ctypes.Structure):
-    _fields_ = [
-        (field, ctypes.c_size_t)
-        for field in (
-            "arena",
-            "ordblks",
-            "smblks",
-            "hblks",
-            "hblkhd",
-            "usmblks",
-            "fsmblks",
-            "uordblks",
-            "fordblks",
-            "keepcost",
+
+def _mallinfo(name, field_type):
+    """glibc's `name` (mallinfo2, or the older mallinfo with int fields), or None."""
+    function = getattr(ctypes.CDLL(None), name, None)
+    if function is not None:
+        function.restype = type(
+            "MallInfo",
+            (ctypes.Structure,),
+            {"_fields_": [(field, field_type) for field in _FIELDS]},
         )
-    ]
+    return function
 
 
-_libc = ctypes.CDLL(None)
-_libc.mallinfo2.restype = _MallInfo2
+# mallinfo's int fields wrap past 2 GiB, far beyond what these tests allocate.
+_heap_info = _mallinfo("mallinfo2", ctypes.c_size_t) or _mallinfo("mallinfo", ctypes.c_int)
 
 
 def _heap_bytes():
-    info = _libc.mallinfo2()
+    info = _heap_info()
     return info.uordblks + info.hblkhd
 
 

@@ -1,30 +1,48 @@
 #!/usr/bin/env bash
-# in-debian-unstable.sh COMMAND [ARGUMENT...]: runs COMMAND in a copy of the project inside a
-# current Debian (unstable: glibc 2.43, GCC 16, OpenSSL 3.6, CPython 3.14 and 3.15 with the
-# debug build of 3.14), made with debootstrap. For example:
-#   bash tools/in-debian-unstable.sh bash tools/test-pythons.sh 3.15
+# in-debian.sh SUITE COMMAND [ARGUMENT...]: runs COMMAND in a copy of the project inside a
+# Debian root made with debootstrap. SUITE is one of
+#   unstable  today's Debian: glibc 2.43, GCC 16, OpenSSL 3.6, CPython 3.14 and 3.15 with the
+#             debug build of 3.14; it builds and tests everything;
+#   bullseye  Debian 11: glibc 2.31 and CPython 3.9, too old to build the module (GCC 10), for
+#             running the release wheels where their manylinux tag says they run.
+# For example:
+#   bash tools/in-debian.sh unstable bash tools/test-pythons.sh 3.15
 #
-# The root is kept in PLINX_UNSTABLE_ROOT (default ~/.cache/pure_plinx/debian-unstable) and
-# reused by later runs, along with the copy's build directories and virtual environments;
-# delete it to start over. The project's files are copied in anew on every run, dist/
+# Each root is kept in PLINX_ROOTS/debian-SUITE (PLINX_ROOTS defaults to
+# ~/.cache/pure_plinx) and reused by later runs, along with the copy's build directories and
+# virtual environments; delete it to start over. The project's files are copied in anew on every run, dist/
 # included, and what the command leaves in the copy's dist/ is copied back. Needs root:
 # debootstrap, chroot and mount; everything mounted is unmounted when the command ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-root=${PLINX_UNSTABLE_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/pure_plinx/debian-unstable}
-packages=(python3.14-dev python3.14-venv python3.15-dev python3.15-venv python3.14-dbg
-          g++ make cmake libssl-dev libgtest-dev libbenchmark-dev nodejs pkgconf)
-# The registry's Release file for unstable is past its Valid-Until date.
+suite=${1:-}
+case $suite in
+  unstable)
+    release=sid
+    packages=(python3.14-dev python3.14-venv python3.15-dev python3.15-venv python3.14-dbg
+              g++ make cmake libssl-dev libgtest-dev libbenchmark-dev nodejs pkgconf) ;;
+  bullseye)
+    release=bullseye
+    # The tests' C helpers and the embedding program (Debian's python3.9-config hands out
+    # dpkg-dev's compiler specs); nm, readelf and ldd for the checks.
+    packages=(python3-dev python3-venv gcc libc6-dev binutils dpkg-dev) ;;
+  *)
+    echo "usage: in-debian.sh unstable|bullseye COMMAND [ARGUMENT...]" >&2
+    exit 2 ;;
+esac
+shift
+root=${PLINX_ROOTS:-${XDG_CACHE_HOME:-$HOME/.cache}/pure_plinx}/debian-$suite
+# The registry's Release files may be past their Valid-Until date.
 apt_options=(-o Acquire::Check-Valid-Until=false -o Dpkg::Use-Pty=0)
 copy=/work/pure_plinx
 
 if [ $# -eq 0 ]; then
-  echo "usage: in-debian-unstable.sh COMMAND [ARGUMENT...]" >&2
+  echo "usage: in-debian.sh $suite COMMAND [ARGUMENT...]" >&2
   exit 2
 fi
 if [ "$(id -u)" -ne 0 ]; then
-  echo "in-debian-unstable.sh: needs root (debootstrap, chroot, mount)" >&2
+  echo "in-debian.sh: needs root (debootstrap, chroot, mount)" >&2
   exit 1
 fi
 
@@ -37,11 +55,11 @@ inside() {
 
 make_root() {
   [ -d "$root" ] && return
-  echo "== debootstrap: Debian unstable into $root"
+  echo "== debootstrap: Debian $suite into $root"
   # Built aside and moved into place when whole, so that an interrupted run starts over.
   rm -rf "$root.partial"
   mkdir -p "$(dirname "$root")"
-  debootstrap --variant=minbase sid "$root.partial" >"$root.partial.log" 2>&1 ||
+  debootstrap --variant=minbase "$release" "$root.partial" >"$root.partial.log" 2>&1 ||
     { tail -n 30 "$root.partial.log" >&2; exit 1; }
   mv "$root.partial" "$root"
   rm -f "$root.partial.log"
@@ -86,6 +104,7 @@ install_packages() {
   # After apt, whose ca-certificates rewrites the bundle: pip inside goes through the same
   # certificate authorities as the host.
   cp /etc/resolv.conf "$root/etc/resolv.conf"
+  mkdir -p "$root/etc/ssl/certs"
   cp /etc/ssl/certs/ca-certificates.crt "$root/etc/ssl/certs/ca-certificates.crt"
 }
 
