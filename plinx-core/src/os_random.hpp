@@ -18,6 +18,10 @@ namespace plinx::detail {
 class SystemCalls {
  public:
   virtual ~SystemCalls() = default;
+  // The getrandom system call itself.
+  virtual ssize_t getrandom_system_call(void* buffer, std::size_t length, unsigned flags) const = 0;
+  // The C library's getrandom(): the same kernel generator, which glibc 2.41+ serves from the
+  // vDSO without entering the kernel.
   virtual ssize_t getrandom(void* buffer, std::size_t length, unsigned flags) const = 0;
   virtual int open(const char* path, int flags) const = 0;
   virtual int poll(pollfd* fds, nfds_t count, int timeout) const = 0;
@@ -45,7 +49,7 @@ struct SourceFailure {
 // The text after "Error: " in a draw's failure message.
 std::string describe(const SourceFailure& failure);
 
-// The operating system's random number generator: getrandom(2) when the kernel has it,
+// The operating system's random number generator: getrandom when the kernel has it,
 // otherwise a /dev/urandom descriptor opened once, after /dev/random has signalled that
 // the pool is initialised.
 class OsRandom {

@@ -36,13 +36,15 @@ class ScriptedCalls : public SystemCalls {
   mutable std::deque<Reply> getrandom_replies, open_replies, poll_replies, read_replies;
   bool getrandom_missing = false;  // every getrandom fails with ENOSYS, as on an old kernel
 
+  // The system call and the C library's function play the same script; the log tells them
+  // apart.
+  ssize_t getrandom_system_call(void* buffer, std::size_t length, unsigned flags) const override {
+    log("syscall getrandom " + std::to_string(length) + " " + std::to_string(flags));
+    return play_getrandom(buffer, length);
+  }
   ssize_t getrandom(void* buffer, std::size_t length, unsigned flags) const override {
     log("getrandom " + std::to_string(length) + " " + std::to_string(flags));
-    if (getrandom_missing) {
-      errno = ENOSYS;
-      return -1;
-    }
-    return produce(getrandom_replies, buffer, length);
+    return play_getrandom(buffer, length);
   }
   int open(const char* path, int flags) const override {
     log(std::string("open ") + path + (flags == (O_RDONLY | O_CLOEXEC) ? " ro,cloexec" : " ?"));
@@ -85,6 +87,14 @@ class ScriptedCalls : public SystemCalls {
     script.pop_front();
     errno = reply.error;
     return reply.result;
+  }
+
+  ssize_t play_getrandom(void* buffer, std::size_t length) const {
+    if (getrandom_missing) {
+      errno = ENOSYS;
+      return -1;
+    }
+    return produce(getrandom_replies, buffer, length);
   }
 
   ssize_t produce(std::deque<Reply>& script, void* buffer, std::size_t length) const {
@@ -131,7 +141,7 @@ TEST(OsRandom, ProbesOnceThenCallsGetrandomWithFlagsZero) {
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);
   filled(source);
-  EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0", "getrandom 8 0"}));
+  EXPECT_EQ(kernel.calls(), (Calls{"syscall getrandom 0 0", "getrandom 8 0", "getrandom 8 0"}));
   EXPECT_EQ(source.fallback_descriptor(), -1);
 }
 
@@ -142,7 +152,7 @@ TEST_P(ProbeError, ThatIsNotEnosysOrEpermKeepsTheSystemCall) {
   kernel.getrandom_replies = {fails(GetParam())};
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);
-  EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0"}));
+  EXPECT_EQ(kernel.calls(), (Calls{"syscall getrandom 0 0", "getrandom 8 0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Errnos, ProbeError,
@@ -157,7 +167,7 @@ TEST_P(ProbeUnavailable, SwitchesToDevUrandomForTheRestOfTheSource) {
   EXPECT_EQ(filled(source), kCounted);
   filled(source);
   EXPECT_EQ(kernel.calls(),
-            concat(concat({"getrandom 0 0"}, kOpenFallback), {"read 101 8", "read 101 8"}));
+            concat(concat({"syscall getrandom 0 0"}, kOpenFallback), {"read 101 8", "read 101 8"}));
   EXPECT_EQ(source.fallback_descriptor(), kUrandomFd);
 }
 
@@ -168,7 +178,7 @@ TEST(OsRandom, RetriesInterruptedCallsAndCompletesShortReads) {
   kernel.getrandom_replies = {Reply{0}, fails(EINTR), Reply{3}, fails(EINTR), Reply{1}, Reply{4}};
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);  // bytes land in order, nothing skipped or repeated
-  EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0", "getrandom 8 0",
+  EXPECT_EQ(kernel.calls(), (Calls{"syscall getrandom 0 0", "getrandom 8 0", "getrandom 8 0",
                                    "getrandom 5 0", "getrandom 5 0", "getrandom 4 0"}));
 }
 
@@ -176,7 +186,7 @@ TEST(OsRandom, FillingNothingReadsNothing) {
   ScriptedCalls kernel;
   OsRandom source(kernel);
   EXPECT_EQ(source.fill({}), std::nullopt);
-  EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0"}));
+  EXPECT_EQ(kernel.calls(), (Calls{"syscall getrandom 0 0"}));
 }
 
 struct FailureCase {
@@ -204,7 +214,7 @@ TEST_P(SystemCallFailure, FailsTheFillWithItsMessage) {
   OsRandom source(kernel);
   EXPECT_EQ(failure_message(source), GetParam().message);
   // A failure after the probe never switches to the file fallback.
-  EXPECT_EQ(kernel.calls(), (Calls{"getrandom 0 0", "getrandom 8 0", "getrandom 6 0"}));
+  EXPECT_EQ(kernel.calls(), (Calls{"syscall getrandom 0 0", "getrandom 8 0", "getrandom 6 0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, SystemCallFailure, kFailureCases);
@@ -217,7 +227,7 @@ TEST_P(FileReadFailure, FailsTheFillWithItsMessage) {
   kernel.read_replies = {Reply{2}, fails(EINTR), GetParam().reply};
   OsRandom source(kernel);
   EXPECT_EQ(failure_message(source), GetParam().message);
-  EXPECT_EQ(kernel.calls(), concat(concat({"getrandom 0 0"}, kOpenFallback),
+  EXPECT_EQ(kernel.calls(), concat(concat({"syscall getrandom 0 0"}, kOpenFallback),
                                    {"read 101 8", "read 101 6", "read 101 6"}));
   // The descriptor stays open for the next draw.
   EXPECT_EQ(source.fallback_descriptor(), kUrandomFd);
@@ -232,10 +242,11 @@ TEST(OsRandomFallback, RetriesInterruptedOpensAndPolls) {
   kernel.poll_replies = {fails(EINTR), fails(EAGAIN), Reply{0}};  // any return ends the wait
   OsRandom source(kernel);
   EXPECT_EQ(filled(source), kCounted);
-  EXPECT_EQ(kernel.calls(),
-            (Calls{"getrandom 0 0", "open /dev/random ro,cloexec", "open /dev/random ro,cloexec",
-                   "poll 100 1 -1 in", "poll 100 1 -1 in", "poll 100 1 -1 in", "close 100",
-                   "open /dev/urandom ro,cloexec", "open /dev/urandom ro,cloexec", "read 101 8"}));
+  EXPECT_EQ(
+      kernel.calls(),
+      (Calls{"syscall getrandom 0 0", "open /dev/random ro,cloexec", "open /dev/random ro,cloexec",
+             "poll 100 1 -1 in", "poll 100 1 -1 in", "poll 100 1 -1 in", "close 100",
+             "open /dev/urandom ro,cloexec", "open /dev/urandom ro,cloexec", "read 101 8"}));
 }
 
 struct FallbackFailure {
@@ -255,7 +266,7 @@ TEST_P(FallbackOpenFailure, HoldsNoDescriptorAndTriesAgainNextTime) {
   kernel.poll_replies.assign(c.poll_replies.begin(), c.poll_replies.end());
   OsRandom source(kernel);
   EXPECT_EQ(failure_message(source), c.message);
-  EXPECT_EQ(kernel.calls(), concat({"getrandom 0 0"}, c.calls));
+  EXPECT_EQ(kernel.calls(), concat({"syscall getrandom 0 0"}, c.calls));
   EXPECT_EQ(source.fallback_descriptor(), -1);
 
   kernel.forget_calls();

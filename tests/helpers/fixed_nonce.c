@@ -1,7 +1,8 @@
-/* Preloaded into a test process (LD_PRELOAD), this answers the getrandom system call, made
- * through syscall(3), with the bytes given in hexadecimal by PLINX_TEST_NONCE, repeated,
- * instead of randomness: draws become reproducible, so the tests can tell which destiny a
- * draw really used. Every other system call goes through to the C library's syscall. */
+/* Preloaded into a test process (LD_PRELOAD), this answers getrandom, whether made through
+ * syscall(3) or the C library's getrandom(3), with the bytes given in hexadecimal by
+ * PLINX_TEST_NONCE, repeated, instead of randomness: draws become reproducible, so the tests
+ * can tell which destiny a draw really used. Every other system call goes through to the C
+ * library's syscall. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdarg.h>
@@ -9,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
+#include <sys/types.h>
 
 static int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -39,4 +41,9 @@ long syscall(long number, ...) {
   static long (*next)(long, ...) = NULL;
   if (next == NULL) next = (long (*)(long, ...))dlsym(RTLD_NEXT, "syscall");
   return next(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+}
+
+ssize_t getrandom(void* buffer, size_t length, unsigned int flags) {
+  (void)flags;
+  return fixed_bytes((unsigned char*)buffer, length);
 }
