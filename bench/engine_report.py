@@ -5,8 +5,9 @@
 BENCHMARK_BINARY defaults to build/bench/plinx-core-bench. Every benchmark runs N times
 (15 by default) in one process; the figures are the medians. The ratios compare parts of
 one run with each other, so they hold however fast the machine is: a fixed-nonce pull
-against one SHA-256 of 28 bytes, the worst-case tree value against a typical pull, and a
-pull from the kernel against a fixed-nonce pull plus the bare system call.
+against one SHA-256 of 28 bytes and against the three chained digests a draw cannot avoid,
+the worst-case tree value against a typical pull, and a pull from the kernel against a
+fixed-nonce pull plus a bare getrandom.
 """
 
 import argparse
@@ -47,8 +48,8 @@ def ratios(m):
     sha = m["BM_Sha256Of28Bytes"]
     fixed = m["BM_PullFixedNonce"]
     return [
-        ("fixed-nonce pull / one SHA-256 of 28 bytes", fixed / sha, "≤ 5.5"),
-        ("fixed-nonce pull / three chained digests", fixed / m["BM_ThreeDigestsChained"], ""),
+        ("fixed-nonce pull / one SHA-256 of 28 bytes", fixed / sha, ""),
+        ("fixed-nonce pull / three chained digests", fixed / m["BM_ThreeDigestsChained"], "≤ 2.2"),
         ("worst-case tree value / fixed-nonce pull", m["BM_PullHugeTreeValue"] / fixed, "≤ 3"),
         (
             "kernel pull / (fixed-nonce pull + bare getrandom)",

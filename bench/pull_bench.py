@@ -11,8 +11,11 @@ candidate alike. The figure reported is the median of the N per-call times; the 
 (slowest - fastest) / median over the rounds. Loop and call overhead are included, the same
 for all candidates, as a caller would pay them.
 
-The three target checks print PASS or FAIL; the exit status is 0 either way, since a
-benchmark on a busy machine is evidence, not a verdict.
+The two target checks print PASS or FAIL; the exit status is 0 either way, since a
+benchmark on a busy machine is evidence, not a verdict. Which target applies depends on the
+C library: where glibc serves getrandom from the vDSO (2.41 and later), a pull must cost at
+most 2.5 x SystemRandom().random(); where getrandom is a system call, at most 1.8 x
+os.urandom(8).
 """
 
 import argparse
@@ -99,6 +102,13 @@ def print_table(rows, markdown):
         print(f"{name:<{width}}  {median:>10,.0f}  {ratio:>16.2f}  {spread:>6.0f}%")
 
 
+def getrandom_in_vdso():
+    """Whether the C library serves getrandom from the vDSO (glibc 2.41 and later), so that
+    8 random bytes cost a function call rather than a system call."""
+    name, _, version = (os.confstr("CS_GNU_LIBC_VERSION") or "").partition(" ")
+    return name == "glibc" and tuple(map(int, version.split(".")[:2])) >= (2, 41)
+
+
 def print_checks(medians):
     # The slowest of the typical destinies on a ready instance stands for "pull": a target
     # met only by the luckiest tree would not be met.
@@ -107,17 +117,23 @@ def print_checks(medians):
     urandom = medians[BASELINE]
     system_random = medians["SystemRandom().random()"]
     model = medians["plinx_model.pull(4290)"]
+    if getrandom_in_vdso():
+        # The randomness is nearly free, so a draw is measured against Python's own way of
+        # turning it into a float.
+        target = (
+            pull <= 2.5 * system_random,
+            f"pull <= 2.5 x SystemRandom().random() (getrandom in the vDSO): {pull:,.0f} ns"
+            f" ({pull_name}) vs {2.5 * system_random:,.0f} ns ({pull / system_random:.2f} x)",
+        )
+    else:
+        # The system call is the floor that both pay.
+        target = (
+            pull <= 1.8 * urandom,
+            f"pull <= 1.8 x {BASELINE} (getrandom a system call): {pull:,.0f} ns ({pull_name})"
+            f" vs {1.8 * urandom:,.0f} ns ({pull / urandom:.2f} x)",
+        )
     checks = [
-        (
-            pull <= 1.55 * urandom,
-            f"pull <= 1.55 x {BASELINE}: {pull:,.0f} ns ({pull_name}) vs {1.55 * urandom:,.0f} ns"
-            f" ({pull / urandom:.2f} x)",
-        ),
-        (
-            pull <= system_random,
-            f"pull <= SystemRandom().random(): {pull:,.0f} ns vs {system_random:,.0f} ns"
-            f" ({pull / system_random:.2f} x)",
-        ),
+        target,
         (
             model >= 10 * pull,
             f"model >= 10 x slower than pull: {model:,.0f} ns vs {10 * pull:,.0f} ns"
