@@ -90,7 +90,9 @@ def run_scenario(helper_binaries):
         if embedded_cycles is not None:
             command = embedded_command(helper_binaries["reinitialise"], name, embedded_cycles, env)
         if deny_getrandom is not None:
-            command = [str(helper_binaries["deny_getrandom"]), str(deny_getrandom), *command]
+            # Under emulation, one built for the host (helpers/deny_getrandom.c says why).
+            deny = os.environ.get("PLINX_HOST_DENY_GETRANDOM") or helper_binaries["deny_getrandom"]
+            command = [str(deny), str(deny_getrandom), *command]
         # A wrapper such as private_dev runs first and execs the rest.
         command = [*map(str, wrapper), *command]
         if nonce is not None:

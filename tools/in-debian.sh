@@ -4,7 +4,9 @@
 #   unstable  today's Debian: glibc 2.43, GCC 16, OpenSSL 3.6, CPython 3.14 and 3.15 with the
 #             debug build of 3.14; it builds and tests everything;
 #   bullseye  Debian 11: glibc 2.31 and CPython 3.9, too old to build the module (GCC 10), for
-#             running the release wheels where their manylinux tag says they run.
+#             running the release wheels where their manylinux tag says they run;
+#   arm64     Debian 12 for aarch64 (glibc 2.36, GCC 12, CPython 3.11), whose programs run
+#             under qemu-user through binfmt_misc, set up here on first use.
 # For example:
 #   bash tools/in-debian.sh unstable bash tools/test-pythons.sh 3.15
 #
@@ -17,6 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 suite=${1:-}
+architecture=
 case $suite in
   unstable)
     release=sid
@@ -27,8 +30,12 @@ case $suite in
     # The tests' C helpers and the embedding program (Debian's python3.9-config hands out
     # dpkg-dev's compiler specs); nm, readelf and ldd for the checks.
     packages=(python3-dev python3-venv gcc libc6-dev binutils dpkg-dev) ;;
+  arm64)
+    release=bookworm
+    architecture=arm64
+    packages=(python3-dev python3-venv g++ make cmake libssl-dev libgtest-dev pkgconf dpkg-dev) ;;
   *)
-    echo "usage: in-debian.sh unstable|bullseye COMMAND [ARGUMENT...]" >&2
+    echo "usage: in-debian.sh unstable|bullseye|arm64 COMMAND [ARGUMENT...]" >&2
     exit 2 ;;
 esac
 shift
@@ -46,11 +53,31 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
+# Under emulation the tests take their seccomp wrapper from the host (see copy_project).
+host_helpers=()
+[ -z "$architecture" ] || host_helpers=(PLINX_HOST_DENY_GETRANDOM=$copy/build-host/deny_getrandom)
+
 inside() {
   chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin \
     HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive \
     PIP_CERT=/etc/ssl/certs/ca-certificates.crt PIP_DISABLE_PIP_VERSION_CHECK=1 \
-    "$@"
+    "${host_helpers[@]}" "$@"
+}
+
+# A foreign architecture's programs run under qemu-user, which the kernel starts for them
+# through binfmt_misc; the F flag of Debian's registration keeps it working inside a chroot.
+enable_emulation() {
+  [ -n "$architecture" ] || return 0
+  if ! command -v update-binfmts >/dev/null || [ ! -e /usr/libexec/qemu-binfmt/aarch64-binfmt-P ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      qemu-user-static binfmt-support >/dev/null
+  fi
+  if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
+    mount binfmt_misc -t binfmt_misc /proc/sys/fs/binfmt_misc
+  fi
+  if [ "$(head -n 1 /proc/sys/fs/binfmt_misc/qemu-aarch64 2>/dev/null)" != enabled ]; then
+    update-binfmts --enable qemu-aarch64
+  fi
 }
 
 make_root() {
@@ -59,7 +86,8 @@ make_root() {
   # Built aside and moved into place when whole, so that an interrupted run starts over.
   rm -rf "$root.partial"
   mkdir -p "$(dirname "$root")"
-  debootstrap --variant=minbase "$release" "$root.partial" >"$root.partial.log" 2>&1 ||
+  debootstrap --variant=minbase ${architecture:+--arch="$architecture"} "$release" \
+    "$root.partial" >"$root.partial.log" 2>&1 ||
     { tail -n 30 "$root.partial.log" >&2; exit 1; }
   mv "$root.partial" "$root"
   rm -f "$root.partial.log"
@@ -117,8 +145,15 @@ copy_project() {
     while IFS= read -r -d '' file; do [ -e "$file" ] && printf '%s\0' "$file"; done |
     tar --null -T - -cf - | tar -xf - -C "$root$copy"
   if [ -d dist ]; then cp -a dist "$root$copy/"; fi
+  if [ -n "$architecture" ]; then
+    # A seccomp filter that an emulated program installs never reaches the kernel; one
+    # installed by a host program around the emulator does (tests/helpers/deny_getrandom.c).
+    mkdir -p "$root$copy/build-host"
+    cc -O2 -static -o "$root$copy/build-host/deny_getrandom" tests/helpers/deny_getrandom.c
+  fi
 }
 
+enable_emulation
 make_root
 mount_root
 install_packages

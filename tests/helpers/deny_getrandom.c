@@ -2,7 +2,11 @@
  *
  * Runs PROGRAM under a seccomp filter that makes every getrandom system call fail with
  * ERRNO (0 makes it return 0 bytes instead), so the tests can watch a real kernel refuse
- * randomness. Everything else is allowed. */
+ * randomness. Everything else is allowed.
+ *
+ * A filter installed by a program that runs under qemu-user does not reach the kernel, so
+ * for an emulated machine this program is built for the host instead (statically) and run
+ * around the emulator, whose own getrandom calls it then refuses. */
 #include <errno.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -14,6 +18,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+/* The architecture whose system call numbers this program was built with. */
+#if defined(__x86_64__)
+#define NATIVE_AUDIT_ARCH AUDIT_ARCH_X86_64
+#elif defined(__aarch64__)
+#define NATIVE_AUDIT_ARCH AUDIT_ARCH_AARCH64
+#else
+#error "deny_getrandom.c: no audit architecture known for this machine"
+#endif
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     fprintf(stderr, "usage: deny_getrandom ERRNO PROGRAM [ARGUMENT...]\n");
@@ -23,7 +36,7 @@ int main(int argc, char** argv) {
   struct sock_filter filter[] = {
       /* A foreign architecture's system call numbers mean something else: allow them. */
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, NATIVE_AUDIT_ARCH, 1, 0),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_getrandom, 0, 1),

@@ -2,8 +2,9 @@
  * signal with one that first counts, then calls Python's. It runs at C level, so it counts
  * every delivery, also those that arrive while the interpreter sits inside a blocked system
  * call, and it tells which deliveries cut a system call short: when a handler without
- * SA_RESTART interrupts one, the kernel has already put -EINTR into the saved rax by the
- * time the handler runs, with the saved rip just past the syscall instruction. */
+ * SA_RESTART interrupts one, the kernel has already put -EINTR into the saved return
+ * register by the time the handler runs, with the saved program counter just past the
+ * system call instruction. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <signal.h>
@@ -16,16 +17,29 @@ static volatile sig_atomic_t installed_signal = 0;
 static volatile long delivered = 0;
 static volatile long interrupted = 0;
 
+/* Whether the saved context is a system call that a signal cut short. The code before the
+ * program counter is read only once the return register says a system call returned: it
+ * then lies inside the mapping that holds the system call instruction. */
+#if defined(__x86_64__)
+static int cut_short(const ucontext_t* state) {
+  if (state->uc_mcontext.gregs[REG_RAX] != -EINTR) return 0;
+  const unsigned char* rip = (const unsigned char*)state->uc_mcontext.gregs[REG_RIP];
+  return rip[-2] == 0x0f && rip[-1] == 0x05; /* syscall */
+}
+#elif defined(__aarch64__)
+static int cut_short(const ucontext_t* state) {
+  if ((long long)state->uc_mcontext.regs[0] != -EINTR) return 0;
+  uint32_t instruction;
+  memcpy(&instruction, (const void*)(uintptr_t)(state->uc_mcontext.pc - 4), sizeof instruction);
+  return instruction == 0xd4000001u; /* svc #0 */
+}
+#else
+#error "signal_probe.c: no way to read a cut-short system call on this architecture"
+#endif
+
 static void count_then_forward(int signal_number, siginfo_t* info, void* context) {
-  const ucontext_t* state = context;
   ++delivered;
-  const greg_t rax = state->uc_mcontext.gregs[REG_RAX];
-  if (rax == -EINTR) {
-    /* Only read the code once rax says a system call returned: rip - 2 is then inside the
-     * mapping that holds the syscall instruction. */
-    const unsigned char* rip = (const unsigned char*)state->uc_mcontext.gregs[REG_RIP];
-    if (rip[-2] == 0x0f && rip[-1] == 0x05) ++interrupted;
-  }
+  if (cut_short(context)) ++interrupted;
   if (wrapped.sa_flags & SA_SIGINFO) {
     wrapped.sa_sigaction(signal_number, info, context);
   } else if (wrapped.sa_handler != SIG_DFL && wrapped.sa_handler != SIG_IGN) {
