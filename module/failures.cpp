@@ -61,7 +61,9 @@ std::string panic_message(PyObject* exception) {
 // built for older C libraries.
 pid_t thread_id() noexcept { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
-const char* thread_label() noexcept { return thread_id() == getpid() ? "main" : "<unnamed>"; }
+const char* thread_label(pid_t thread) noexcept {
+  return thread == getpid() ? "main" : "<unnamed>";
+}
 
 }  // namespace
 
@@ -160,8 +162,9 @@ void fail_unexpected_api_error(std::source_location where) {
 
 void report_internal_failure(const InternalFailure& failure) noexcept {
   const std::source_location& where = failure.where();
+  const pid_t thread = thread_id();
   PySys_FormatStderr("pure_plinx: internal failure in thread '%s' (%d) at %s:%u: %s\n",
-                     thread_label(), static_cast<int>(thread_id()), where.file_name(),
+                     thread_label(thread), static_cast<int>(thread), where.file_name(),
                      static_cast<unsigned>(where.line()), failure.message().c_str());
 }
 

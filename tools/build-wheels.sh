@@ -16,10 +16,11 @@ raw=build/release-raw
 rm -rf "$raw"
 mkdir -p "$raw" dist
 
+glibc_floor=2.17
 arch=$(uname -m)
 multiarch=$arch-linux-gnu
 PLINX_ZIG=$("$tools/bin/python" -c 'import os, ziglang; print(os.path.join(os.path.dirname(ziglang.__file__), "zig"))')
-export PLINX_ZIG PLINX_ZIG_TARGET=$multiarch.2.17
+export PLINX_ZIG PLINX_ZIG_TARGET=$multiarch.$glibc_floor
 
 # OpenSSL's headers, gathered from Debian's two folders for them, in a folder of their own:
 # adding /usr/include itself would put this system's C library headers before zig's. The
@@ -41,5 +42,5 @@ for version in "$@"; do
     --config-settings=cmake.define.OPENSSL_INCLUDE_DIR="$include" \
     --config-settings=cmake.define.OPENSSL_CRYPTO_LIBRARY=/usr/lib/"$multiarch"/libcrypto.a \
     --config-settings=cmake.define.PLINX_WARNINGS_AS_ERRORS=ON
-  "$tools/bin/auditwheel" repair --plat "manylinux_2_17_$arch" --wheel-dir dist "$raw/$version"/*.whl
+  "$tools/bin/auditwheel" repair --plat "manylinux_${glibc_floor/./_}_$arch" --wheel-dir dist "$raw/$version"/*.whl
 done

@@ -22,7 +22,7 @@ VERSIONS = ["3.9", "3.10", "3.11", "3.12", "3.13", "3.14", "3.15"]
 # The oldest glibc the wheels are built for, and the tag pip reads it from (with the older
 # name of the same policy that pip before 20.3 knows).
 GLIBC_FLOOR = (2, 17)
-PLATFORM_TAG = re.compile(r"manylinux2014_x86_64\.manylinux_2_17_x86_64")
+PLATFORM_TAG = re.compile(r"manylinux2014_x86_64\.manylinux_{}_{}_x86_64".format(*GLIBC_FLOOR))
 NO_SOURCE_BUILD = os.environ.get("PLINX_SOURCE_BUILD_UNAVAILABLE")
 needs_source_build = pytest.mark.skipif(bool(NO_SOURCE_BUILD), reason=NO_SOURCE_BUILD or "")
 WORKED_EXAMPLE = "0.058615363915128484"
@@ -54,6 +54,11 @@ def interpreter(version):
 
 def wheel_version(wheel):
     return f"3.{WHEEL_NAME.fullmatch(wheel.name)['minor']}"
+
+
+def extension_name(wheel):
+    """The file name of the extension that `wheel` must hold."""
+    return f"pure_plinx.cpython-3{WHEEL_NAME.fullmatch(wheel.name)['minor']}-x86_64-linux-gnu.so"
 
 
 def fresh_venv(version, directory):
@@ -94,7 +99,7 @@ def test_wheel_holds_the_extension_its_types_and_the_licences(wheel):
         # auditwheel writes entries for the directories as well; only files count.
         names = sorted(name for name in archive.namelist() if not name.endswith("/"))
     extension = [name for name in names if name.endswith(".so")]
-    assert extension == [f"pure_plinx.cpython-3{match['minor']}-x86_64-linux-gnu.so"]
+    assert extension == [extension_name(wheel)]
     assert names == sorted(
         [
             *extension,
@@ -122,11 +127,8 @@ def needed_symbols(extension):
 
 @pytest.mark.parametrize("wheel", WHEELS, ids=lambda wheel: wheel.name)
 def test_wheel_needs_no_more_of_the_c_library_than_its_tag_promises(wheel, tmp_path):
-    match = WHEEL_NAME.fullmatch(wheel.name)
     with zipfile.ZipFile(wheel) as archive:
-        extension = archive.extract(
-            f"pure_plinx.cpython-3{match['minor']}-x86_64-linux-gnu.so", tmp_path
-        )
+        extension = archive.extract(extension_name(wheel), tmp_path)
     needed = needed_symbols(extension)
     # A function that the target glibc lacks is left undefined without a version, which the
     # tag's check cannot see; only the interpreter's own symbols come unversioned.
