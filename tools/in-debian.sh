@@ -9,6 +9,7 @@
 #             under qemu-user through binfmt_misc, set up here on first use.
 # For example:
 #   bash tools/in-debian.sh unstable bash tools/test-pythons.sh 3.15
+# With --path for COMMAND, it makes the root and its packages if need be and prints its path.
 #
 # Each root is kept in PLINX_ROOTS/debian-SUITE (PLINX_ROOTS defaults to
 # ~/.cache/pure_plinx) and reused by later runs, along with the copy's build directories and
@@ -33,7 +34,8 @@ case $suite in
   arm64)
     release=bookworm
     architecture=arm64
-    packages=(python3-dev python3-venv g++ make cmake libssl-dev libgtest-dev pkgconf dpkg-dev) ;;
+    packages=(python3-dev python3-venv g++ make cmake libssl-dev libgtest-dev libbenchmark-dev
+              nodejs pkgconf dpkg-dev) ;;
   *)
     echo "usage: in-debian.sh unstable|bullseye|arm64 COMMAND [ARGUMENT...]" >&2
     exit 2 ;;
@@ -157,6 +159,10 @@ enable_emulation
 make_root
 mount_root
 install_packages
+if [ "$1" = --path ]; then
+  echo "$root"
+  exit 0
+fi
 copy_project
 inside bash -c 'cd "$1" && shift && exec "$@"' - "$copy" "$@"
 if [ -d "$root$copy/dist" ]; then
