@@ -16,7 +16,7 @@ exec bash tools/in-debian.sh bullseye bash -c '
   python3.9 -m venv "$venv"
   "$venv/bin/python" -m pip install --quiet --upgrade pip
   "$venv/bin/python" -m pip install --quiet -r tests/requirements.txt
-  "$venv/bin/python" -m pip install --quiet --no-index --only-binary=:all: dist/pure_plinx-*-cp39-*.whl
+  "$venv/bin/python" -m pip install --quiet --no-index --only-binary=:all: dist/pure_plinx-*-cp39-*_x86_64.whl
   PLINX_RELEASE_WHEEL=1 "$venv/bin/python" -X dev -m pytest -p no:cacheprovider
   PLINX_DIST=$PWD/dist \
   PLINX_SOURCE_BUILD_UNAVAILABLE="building from source needs C++20 (GCC 11 or newer); this system has GCC 10" \

@@ -1,12 +1,15 @@
 """The release in $PLINX_DIST as users receive it (tools/build-release.sh builds it): every
 artefact installs on its own, outside the source tree, and draws.
 
-Wheels are tried with the interpreters this machine has; the release script runs these tests
-on Debian 12, in the Debian unstable root, so that every wheel meets its own, and in the
-Debian 11 root, the oldest glibc at hand above the wheels' floor. Where a system cannot build
-from source, PLINX_SOURCE_BUILD_UNAVAILABLE says why, and the tests that do skip with it."""
+Wheels are installed where this machine has their architecture and their interpreter; the
+release script runs these tests on Debian 12, in the Debian unstable root, so that every
+x86_64 wheel meets its own, in the Debian 11 root, the oldest glibc at hand above the
+wheels' floor, and in the arm64 root, where the aarch64 wheel for its CPython 3.11 does.
+Where a system cannot build from source, PLINX_SOURCE_BUILD_UNAVAILABLE says why, and the
+tests that do skip with it."""
 
 import os
+import platform
 import re
 import shutil
 import subprocess
@@ -19,10 +22,14 @@ import pytest
 DIST = Path(os.environ.get("PLINX_DIST", "dist")).resolve()
 PROJECT = Path(__file__).resolve().parents[2]
 VERSIONS = ["3.9", "3.10", "3.11", "3.12", "3.13", "3.14", "3.15"]
+# The architectures with wheels, as the tags and `uname -m` name them, and as readelf does.
+MACHINES = {"x86_64": "Advanced Micro Devices X86-64", "aarch64": "AArch64"}
 # The oldest glibc the wheels are built for, and the tag pip reads it from (with the older
 # name of the same policy that pip before 20.3 knows).
 GLIBC_FLOOR = (2, 17)
-PLATFORM_TAG = re.compile(r"manylinux2014_x86_64\.manylinux_{}_{}_x86_64".format(*GLIBC_FLOOR))
+PLATFORM_TAG = re.compile(
+    r"manylinux2014_(?P<arch>\w+)\.manylinux_{}_{}_(?P=arch)".format(*GLIBC_FLOOR)
+)
 NO_SOURCE_BUILD = os.environ.get("PLINX_SOURCE_BUILD_UNAVAILABLE")
 needs_source_build = pytest.mark.skipif(bool(NO_SOURCE_BUILD), reason=NO_SOURCE_BUILD or "")
 WORKED_EXAMPLE = "0.058615363915128484"
@@ -56,9 +63,15 @@ def wheel_version(wheel):
     return f"3.{WHEEL_NAME.fullmatch(wheel.name)['minor']}"
 
 
+def wheel_arch(wheel):
+    match = PLATFORM_TAG.fullmatch(WHEEL_NAME.fullmatch(wheel.name)["platform"])
+    return match["arch"] if match else None
+
+
 def extension_name(wheel):
     """The file name of the extension that `wheel` must hold."""
-    return f"pure_plinx.cpython-3{WHEEL_NAME.fullmatch(wheel.name)['minor']}-x86_64-linux-gnu.so"
+    minor = WHEEL_NAME.fullmatch(wheel.name)["minor"]
+    return f"pure_plinx.cpython-3{minor}-{wheel_arch(wheel)}-linux-gnu.so"
 
 
 def fresh_venv(version, directory):
@@ -73,22 +86,27 @@ def draw_in(python, cwd):
 
 
 WHEELS = sorted(DIST.glob("*.whl"))
-WHEELS_HERE = [wheel for wheel in WHEELS if interpreter(wheel_version(wheel))]
+WHEELS_HERE = [
+    wheel
+    for wheel in WHEELS
+    if wheel_arch(wheel) == platform.machine() and interpreter(wheel_version(wheel))
+]
 
 
-def test_dist_holds_the_sdist_and_a_wheel_per_cpython():
+def test_dist_holds_the_sdist_and_a_wheel_per_cpython_and_architecture():
     names = sorted(path.name for path in DIST.iterdir())
     sdists = [name for name in names if name.endswith(".tar.gz")]
     assert len(sdists) == 1, names
     version = sdists[0].removeprefix("pure_plinx-").removesuffix(".tar.gz")
     matches = [WHEEL_NAME.fullmatch(wheel.name) for wheel in WHEELS]
     assert all(matches), names
-    assert sorted(f"3.{m['minor']}" for m in matches) == sorted(VERSIONS)
     for match in matches:
         assert match["version"] == version
         # Repaired: a manylinux tag that installers accept, never the bare linux one.
         assert PLATFORM_TAG.fullmatch(match["platform"]), match["platform"]
-    assert len(names) == 1 + len(VERSIONS), names
+    built = sorted((wheel_arch(wheel), wheel_version(wheel)) for wheel in WHEELS)
+    assert built == sorted((arch, v) for arch in MACHINES for v in VERSIONS)
+    assert len(names) == 1 + len(built), names
 
 
 @pytest.mark.parametrize("wheel", WHEELS, ids=lambda wheel: wheel.name)
@@ -146,6 +164,16 @@ def test_wheel_needs_no_more_of_the_c_library_than_its_tag_promises(wheel, tmp_p
     assert glibc and max(glibc) <= GLIBC_FLOOR, max(glibc)
 
 
+@pytest.mark.parametrize("wheel", WHEELS, ids=lambda wheel: wheel.name)
+def test_wheel_extension_is_built_for_its_tag_and_stripped(wheel, tmp_path):
+    with zipfile.ZipFile(wheel) as archive:
+        extension = archive.extract(extension_name(wheel), tmp_path)
+    headers = run("readelf", "--file-header", "--section-headers", "--wide", extension).stdout
+    assert re.search(rf"^\s*Machine:\s*{MACHINES[wheel_arch(wheel)]}$", headers, re.M), headers
+    # Debug information or a full symbol table would make the wheel several times larger.
+    assert not re.search(r"\s\.(debug_\w+|symtab)\s", headers), headers
+
+
 @pytest.mark.parametrize("wheel", WHEELS_HERE, ids=lambda wheel: wheel.name)
 def test_wheel_installs_alone_draws_and_needs_no_libcrypto(wheel, tmp_path):
     python = fresh_venv(wheel_version(wheel), tmp_path / "venv")
@@ -177,7 +205,9 @@ def test_some_wheel_meets_its_interpreter_here():
 def test_sdist_alone_builds_a_module_that_draws(tmp_path):
     (sdist,) = DIST.glob("*.tar.gz")
     with tarfile.open(sdist) as archive:
-        archive.extractall(tmp_path / "unpacked", filter="data")
+        # The safe filter where this CPython has it (3.11.4 and later, and security releases).
+        safe = {"filter": "data"} if hasattr(tarfile, "data_filter") else {}
+        archive.extractall(tmp_path / "unpacked", **safe)
     (source,) = (tmp_path / "unpacked").iterdir()
     version = next(v for v in VERSIONS if interpreter(v))
     python = fresh_venv(version, tmp_path / "venv")
