@@ -91,8 +91,9 @@ def run_scenario(helper_binaries):
             command = embedded_command(helper_binaries["reinitialise"], name, embedded_cycles, env)
         if deny_getrandom is not None:
             # Under emulation, one built for the host (helpers/deny_getrandom.c says why).
-            deny = os.environ.get("PLINX_HOST_DENY_GETRANDOM") or helper_binaries["deny_getrandom"]
-            if "PLINX_HOST_DENY_GETRANDOM" in os.environ:
+            host_deny = os.environ.get("PLINX_HOST_DENY_GETRANDOM")
+            deny = host_deny or helper_binaries["deny_getrandom"]
+            if host_deny:
                 # Refused getrandom, qemu-user would open /dev/urandom for itself, in the
                 # process the tests watch; seeding the little randomness it hands the program
                 # (AT_RANDOM) spares that.

@@ -30,6 +30,7 @@ rm -rf "$raw"
 mkdir -p "$raw" dist
 
 glibc_floor=2.17
+host_arch=$(uname -m)
 multiarch=$arch-linux-gnu
 target_root=${PLINX_TARGET_ROOT:-}
 PLINX_ZIG=$("$tools/bin/python" -c 'import os, ziglang; print(os.path.join(os.path.dirname(ziglang.__file__), "zig"))')
@@ -49,15 +50,15 @@ export PLINX_ZIG_INCLUDE=$include
 # auditwheel names only this machine's architecture's policies; for another it reads the
 # policy off the extension (auto), which tests/release then holds to the floor.
 policy=manylinux_${glibc_floor/./_}_$arch
-[ "$arch" = "$(uname -m)" ] || policy=auto
+[ "$arch" = "$host_arch" ] || policy=auto
 
 for version in "$@"; do
   echo "== wheel for CPython $version ($PLINX_ZIG_TARGET)"
   venv=$(bash tools/make-venv.sh "$version")
   cross=()
-  if [ "$arch" != "$(uname -m)" ]; then
+  if [ "$arch" != "$host_arch" ]; then
     suffix=$("$venv/bin/python" -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
-    cross=(_PYTHON_HOST_PLATFORM="linux-$arch" SETUPTOOLS_EXT_SUFFIX="${suffix/$(uname -m)-linux-gnu/$multiarch}")
+    cross=(_PYTHON_HOST_PLATFORM="linux-$arch" SETUPTOOLS_EXT_SUFFIX="${suffix/$host_arch-linux-gnu/$multiarch}")
   fi
   env "${cross[@]}" "$venv/bin/python" -m pip wheel --quiet --disable-pip-version-check --no-deps \
     --wheel-dir "$raw/$version" "$sdist" \

@@ -9,7 +9,6 @@
 #             under qemu-user through binfmt_misc, set up here on first use.
 # For example:
 #   bash tools/in-debian.sh unstable bash tools/test-pythons.sh 3.15
-# With --path for COMMAND, it makes the root and its packages if need be and prints its path.
 #
 # Each root is kept in PLINX_ROOTS/debian-SUITE (PLINX_ROOTS defaults to
 # ~/.cache/pure_plinx) and reused by later runs, along with the copy's build directories and
@@ -159,10 +158,6 @@ enable_emulation
 make_root
 mount_root
 install_packages
-if [ "$1" = --path ]; then
-  echo "$root"
-  exit 0
-fi
 copy_project
 inside bash -c 'cd "$1" && shift && exec "$@"' - "$copy" "$@"
 if [ -d "$root$copy/dist" ]; then

@@ -21,8 +21,8 @@ bash tools/install-deps.sh
 bash tools/run-linters.sh
 bash tools/run-core-tests.sh
 bash tools/test-pythons.sh
-bash tools/test-debian-unstable.sh
-bash tools/test-debian-arm64.sh
+bash tools/test-debian.sh unstable 3.14 3.15 3.14d
+bash tools/test-debian.sh arm64 3.11
 bash tools/build-release.sh
 bash tools/run-sanitizers.sh
 echo "== valgrind memcheck"

@@ -12,9 +12,9 @@ arch=${1:?$usage}
 release=${2:?$usage}
 dir=${3:?$usage}
 shift 3
+[ $# -gt 0 ] || { echo "$usage" >&2; exit 2; }
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)  # apt reads relative paths from /etc/apt
-[ $# -gt 0 ] || { echo "$usage" >&2; exit 2; }
 
 state=$dir/apt/$release
 rm -rf "$state"

@@ -143,11 +143,14 @@ def needed_symbols(extension):
     return needed
 
 
+def extracted_extension(wheel, directory):
+    with zipfile.ZipFile(wheel) as archive:
+        return archive.extract(extension_name(wheel), directory)
+
+
 @pytest.mark.parametrize("wheel", WHEELS, ids=lambda wheel: wheel.name)
 def test_wheel_needs_no_more_of_the_c_library_than_its_tag_promises(wheel, tmp_path):
-    with zipfile.ZipFile(wheel) as archive:
-        extension = archive.extract(extension_name(wheel), tmp_path)
-    needed = needed_symbols(extension)
+    needed = needed_symbols(extracted_extension(wheel, tmp_path))
     # A function that the target glibc lacks is left undefined without a version, which the
     # tag's check cannot see; only the interpreter's own symbols come unversioned.
     unversioned = [
@@ -166,8 +169,7 @@ def test_wheel_needs_no_more_of_the_c_library_than_its_tag_promises(wheel, tmp_p
 
 @pytest.mark.parametrize("wheel", WHEELS, ids=lambda wheel: wheel.name)
 def test_wheel_extension_is_built_for_its_tag_and_stripped(wheel, tmp_path):
-    with zipfile.ZipFile(wheel) as archive:
-        extension = archive.extract(extension_name(wheel), tmp_path)
+    extension = extracted_extension(wheel, tmp_path)
     headers = run("readelf", "--file-header", "--section-headers", "--wide", extension).stdout
     assert re.search(rf"^\s*Machine:\s*{MACHINES[wheel_arch(wheel)]}$", headers, re.M), headers
     # Debug information or a full symbol table would make the wheel several times larger.
